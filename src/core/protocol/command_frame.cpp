@@ -4,7 +4,8 @@
 
 void SetFrameChecksum(CommandFrame& frame) {
     std::uint8_t x = 0;
-    for (std::size_t i = 0; i < kCommandChecksumPos; ++i) x ^= frame[i];
+    for (std::size_t i = 0; i < kCommandChecksumPos; ++i)
+        x ^= frame[i];
     frame[kCommandChecksumPos] = x;
 }
 

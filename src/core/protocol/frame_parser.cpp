@@ -9,7 +9,9 @@ constexpr std::uint8_t kLastPos = kControllerFrameMax - 1;
 // Past the end: the advance step turns it into "next byte at position 0, hunting".
 constexpr std::uint8_t kRestart = kControllerFrameMax;
 
-bool IsHeader(std::uint8_t b) { return b == kControllerHeader || b == kCommandEchoHeader; }
+bool IsHeader(std::uint8_t b) {
+    return b == kControllerHeader || b == kCommandEchoHeader;
+}
 }  // namespace
 
 void FrameParser::Feed(std::span<const std::uint8_t> bytes, ControllerFrameHandler& handler) {

@@ -15,17 +15,20 @@ std::span<const std::uint8_t> SkipEcho(std::span<const std::uint8_t> chunk) {
     for (;;) {
         dropped = std::min<std::size_t>(count, chunk.size());
         const auto left = static_cast<std::uint16_t>(count - dropped);
-        if (g_echoSkipCount.compare_exchange_weak(count, left)) break;
+        if (g_echoSkipCount.compare_exchange_weak(count, left))
+            break;
     }
     return chunk.subspan(dropped);
 }
 
 void ReceiveRouter::OnSerialReceive(std::span<const std::uint8_t> chunk) {
     const std::span<const std::uint8_t> kept = SkipEcho(chunk);
-    if (kept.empty()) return;
+    if (kept.empty())
+        return;
 
     if (m_download != nullptr && m_download->DownloadRunning()) {
-        for (const std::uint8_t b : kept) m_download->TakeDownloadByte(b);
+        for (const std::uint8_t b : kept)
+            m_download->TakeDownloadByte(b);
         m_download->EchoDownloadBytes(kept);
         return;
     }
