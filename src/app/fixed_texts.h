@@ -1,0 +1,37 @@
+#pragma once
+// Texts that are not in the string table: they read the same whatever the UI language, or
+// they are this tool's own additions (which come in both languages). UTF-8.
+
+// The language button names the language it switches to.
+inline constexpr char kLanguageButtonEnglish[] = "ENGLISH";
+inline constexpr char kLanguageButtonChinese[] = "中文";
+
+// Serial port configuration failures: Chinese in both UI languages.
+inline constexpr char kPortOpenFailed[] = "无法打开端口或端口已打开!请检查是否已被占用.";
+inline constexpr char kPortTimeoutsFailed[] = "无法设置超时参数!";
+inline constexpr char kPortEventMaskFailed[] = "无法设置串口事件，请检查参数!";
+inline constexpr char kPortConfigureFailed[] = "无法按当前参数配置端口，请检查参数!";
+inline constexpr char kReceiveThreadFailed[] = "创建接收线程失败!";
+
+// Background thread start failures: English in both UI languages.
+inline constexpr char kCableWatcherThreadFailed[] = "Can't create the comcheck thread!";
+inline constexpr char kPortSearchThreadFailed[] = "Can't create the SearchCom thread!";
+
+// Factory configuration confirmations: Chinese in both UI languages.
+inline constexpr char kFactoryRestoreConfirm[] = "此次操作“控制器配置”将恢复出厂设置，确定继续吗？";
+inline constexpr char kFactoryStoreConfirm[] = "此次操作“控制器出厂设置配置”将被覆盖，确定继续吗？";
+
+// About box.
+inline constexpr char kAboutTitle[] = "关于 Tarvik";
+inline constexpr char kAboutText[] = "Tarvik 1.0 ";
+
+// Download progress in the log box, the same in both UI languages.
+inline constexpr char kDownloadingText[] = "Downloading...";
+inline constexpr char kDownloadFinishedText[] = "Download";
+
+// The language switch could not save the new language or start the new instance.
+inline constexpr char kLanguageStoreFailedChinese[] = "无法保存语言设置。";
+inline constexpr char kLanguageStoreFailedEnglish[] = "The language setting could not be saved.";
+inline constexpr char kRestartFailedChinese[] = "无法重新启动程序，新的语言将在下次启动时生效。";
+inline constexpr char kRestartFailedEnglish[] =
+    "The program could not be restarted; the new language applies at the next start.";

@@ -1,0 +1,51 @@
+#pragma once
+// The per-user settings: four integers in section "Settings". Missing or unreadable values read
+// as their defaults; nothing else is validated, as the window copes with any value.
+
+#include <QSettings>
+#include <QString>
+
+class ProfileSettings {
+public:
+    static constexpr const char* kLanguageKey = "language";
+    static constexpr const char* kBaudRateKey = "Int";
+    static constexpr const char* kCanEnableKey = "Int1";
+    static constexpr const char* kFirstGenCableKey = "Int2";
+
+    // "language" values. 1024 only ever appears as the read default.
+    static constexpr int kLanguageNotStored = 1024;
+    static constexpr int kLanguageEnglish = 0;
+    static constexpr int kLanguageChinese = 1;
+
+    static constexpr int kDefaultBaudRate = 9600;
+    static constexpr int kDefaultCanEnable = 0;
+    static constexpr int kDefaultFirstGenCable = 0;
+
+    // The user's own store (an INI file under the user's configuration directory).
+    ProfileSettings();
+    // A store in the given INI file, for tests and portable set-ups.
+    explicit ProfileSettings(const QString& filePath);
+
+    ProfileSettings(const ProfileSettings&) = delete;
+    ProfileSettings& operator=(const ProfileSettings&) = delete;
+
+    int ReadInt(const char* key, int defaultValue) const;
+    // Writes through to the file at once (a restarted instance must see it); false when the
+    // store could not be written.
+    bool WriteInt(const char* key, int value);
+
+    int Language() const { return ReadInt(kLanguageKey, kLanguageNotStored); }
+    int BaudRate() const { return ReadInt(kBaudRateKey, kDefaultBaudRate); }
+    int CanEnable() const { return ReadInt(kCanEnableKey, kDefaultCanEnable); }
+    int FirstGenCable() const { return ReadInt(kFirstGenCableKey, kDefaultFirstGenCable); }
+
+    bool SetLanguage(int value) { return WriteInt(kLanguageKey, value); }
+    bool SetBaudRate(int value) { return WriteInt(kBaudRateKey, value); }
+    bool SetCanEnable(int value) { return WriteInt(kCanEnableKey, value); }
+    bool SetFirstGenCable(int value) { return WriteInt(kFirstGenCableKey, value); }
+
+    QString FilePath() const { return m_settings.fileName(); }
+
+private:
+    mutable QSettings m_settings;
+};
