@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "settings_file.h"
@@ -18,6 +19,10 @@ struct DecisionCase {
     UiLanguage shown;
     int storedAfter;
 };
+
+void PrintTo(const DecisionCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 constexpr int kNone = ProfileSettings::kLanguageNotStored;
 constexpr auto kEn = UiLanguage::English;

@@ -26,6 +26,17 @@ TEST_F(ProfileSettingsTest, WrittenValuesReachTheFileAtOnce) {
     EXPECT_TRUE(settings.SetCanEnable(1));
     EXPECT_TRUE(settings.SetFirstGenCable(1));
 
+    // Look at the file itself, before any other store of this process touches it: the restarted
+    // instance reads only what is on disk.
+    QFile file(Path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    EXPECT_TRUE(lines.contains("[Settings]"));
+    EXPECT_TRUE(lines.contains("language=1"));
+    EXPECT_TRUE(lines.contains("Int=115200"));
+    EXPECT_TRUE(lines.contains("Int1=1"));
+    EXPECT_TRUE(lines.contains("Int2=1"));
+
     // Read by another store while the writer is still alive, as the restarted instance does.
     const auto other = Reopen();
     EXPECT_EQ(other->Language(), 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 
 #include "core/protocol/link_flags.h"
 #include "settings_file.h"
@@ -80,6 +81,10 @@ struct RestoreCase {
     bool canEnable;
     bool firstGenCable;
 };
+
+void PrintTo(const RestoreCase& c, std::ostream* os) {
+    *os << '"' << c.file << '"';
+}
 
 const RestoreCase kRestoreCases[] = {
     {"", 0, false, false},
