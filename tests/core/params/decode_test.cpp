@@ -334,7 +334,7 @@ TEST_P(DecodeExamples, GivesTheValue) {
     EXPECT_EQ(c.get(values), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Spec, DecodeExamples, ::testing::ValuesIn(kDecodeCases),
+INSTANTIATE_TEST_SUITE_P(Known, DecodeExamples, ::testing::ValuesIn(kDecodeCases),
                          [](const auto& info) {
                              std::string name = info.param.name;
                              for (char& ch : name)

@@ -317,7 +317,7 @@ TEST_P(EncodeExamples, WritesTheBytes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Spec, EncodeExamples, ::testing::ValuesIn(kEncodeCases),
+INSTANTIATE_TEST_SUITE_P(Known, EncodeExamples, ::testing::ValuesIn(kEncodeCases),
                          [](const auto& info) {
                              std::string name = info.param.name;
                              for (char& ch : name)
