@@ -1,0 +1,62 @@
+#include "cli/cli_command.h"
+
+#include <QFile>
+
+#include "cli/cli_texts.h"
+
+CommandOptions::CommandOptions(const QString& name, const QString& description, LinkUse link)
+    : m_name(name), m_linkUse(link) {
+    m_parser.setApplicationDescription(description);
+    m_parser.addHelpOption();
+    m_parser.addOption(
+        {"lang", "Language of the messages: en or zh (default: the window's).", "en|zh"});
+    if (link != LinkUse::kNone) {
+        m_parser.addOption(
+            {"port", "Serial port: a device path or a name such as ttyUSB0.", "port"});
+        m_parser.addOption(
+            {"baud", "Baud rate (default 9600; the CAN cable uses 115200).", "rate", "9600"});
+        m_parser.addOption({"can", "The CAN debugging cable: drop the echo of what we send."});
+    }
+}
+
+std::optional<int> CommandOptions::Parse(const QStringList& arguments) {
+    const auto usageError = [this](const QString& message) {
+        PrintError(message);
+        PrintError(m_parser.helpText().trimmed());
+        return kExitUsage;
+    };
+    QStringList withProgram = arguments;
+    withProgram.first() = QStringLiteral("tarvik-cli ") + m_name;
+    if (!m_parser.parse(withProgram))
+        return usageError(m_parser.errorText());
+    if (m_parser.isSet("help")) {
+        PrintOut(m_parser.helpText().trimmed());
+        return kExitOk;
+    }
+    if (m_linkUse != LinkUse::kNone) {
+        m_link.port = m_parser.value("port");
+        if (m_link.port.isEmpty() && m_linkUse == LinkUse::kRequired) {
+            return usageError(Text(cli_text::kPortMissing));
+        }
+        bool ok = false;
+        m_link.baud = m_parser.value("baud").toUInt(&ok);
+        if (!ok || m_link.baud == 0)
+            return usageError(Text(cli_text::kBadBaud));
+        m_link.can = m_parser.isSet("can");
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> ReadWholeFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        PrintError(Text(cli_text::kCannotRead).arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        PrintError(Text(cli_text::kCannotRead).arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    return bytes;
+}

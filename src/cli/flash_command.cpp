@@ -1,0 +1,133 @@
+// flash: the boot-entry command and the YMODEM transfer, as the window's download does.
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <atomic>
+
+#include "cli/cli_command.h"
+#include "cli/cli_texts.h"
+#include "core/commands/boot_entry_sequence.h"
+#include "core/modem/modem_sender.h"
+#include "core/protocol/link_flags.h"
+#include "serial/serial.h"
+
+namespace {
+
+class SerialModemOutput : public ModemOutput {
+public:
+    void WritePacket(const std::uint8_t* data, std::size_t length) override {
+        g_serial.Write(data, static_cast<std::uint32_t>(length));
+    }
+};
+
+// Filled on the receive thread by the sender's progress reports.
+struct FlashProgress {
+    std::atomic<int> lastShown{-1};
+    // 100 percent comes only with the boot loader's final acknowledgement.
+    std::atomic<bool> complete{false};
+};
+
+void ShowProgress(void* user, int percent) {
+    auto* progress = static_cast<FlashProgress*>(user);
+    if (progress->lastShown.exchange(percent) != percent)
+        PrintError(QString("%1%").arg(percent));
+    if (percent >= 100)
+        progress->complete = true;
+}
+
+}  // namespace
+
+int RunFlash(const QStringList& arguments) {
+    CommandOptions options("flash", "Downloads a controller program to the boot loader (YMODEM).",
+                           LinkUse::kRequired);
+    QCommandLineParser& parser = options.Parser();
+    parser.addPositionalArgument("image", "Controller program (.bin), at most 512000 bytes.");
+    parser.addOption({"wait-announce",
+                      "Wait for the controller's announcement first, as automatic program "
+                      "writing does."});
+    parser.addOption({"standard-crc", "CRC high byte first, for standard YMODEM boot loaders."});
+    parser.addOption({"voltage-calib",
+                      "The window's voltage calibration value; 32767 sends the \"BLOTD\" boot "
+                      "entry instead of \"BLOOD\".",
+                      "value", "0"});
+    parser.addOption(
+        {"timeout", "Give up after this many seconds (default 120).", "seconds", "120"});
+    if (auto code = options.Parse(arguments))
+        return *code;
+    const QStringList images = parser.positionalArguments();
+    bool timeoutOk = false;
+    bool calibOk = false;
+    const int timeoutSeconds = parser.value("timeout").toInt(&timeoutOk);
+    const unsigned voltageCalib = parser.value("voltage-calib").toUInt(&calibOk);
+    if (images.size() != 1 || !timeoutOk || timeoutSeconds <= 0 || !calibOk) {
+        PrintError(parser.helpText().trimmed());
+        return kExitUsage;
+    }
+
+    const QString path = images.first();
+    const auto image = ReadWholeFile(path);
+    if (!image)
+        return kExitFileError;
+    if (image->isEmpty()) {
+        PrintError(Text(cli_text::kImageEmpty).arg(path));
+        return kExitFileError;
+    }
+    if (static_cast<std::size_t>(image->size()) > kModemImageCapacity) {
+        PrintError(
+            Text(cli_text::kImageTooLarge).arg(path).arg(image->size()).arg(kModemImageCapacity));
+        return kExitFileError;
+    }
+    const QByteArray name = QFileInfo(path).fileName().toUtf8();
+
+    QElapsedTimer clock;
+    clock.start();
+    const int timeoutMs = timeoutSeconds * 1000;
+    const auto remainingMs = [&] { return std::max<qint64>(0, timeoutMs - clock.elapsed()); };
+
+    ControllerSession session(options.Link());
+    if (!session.Open())
+        return kExitPortError;
+
+    if (parser.isSet("wait-announce")) {
+        PrintError(Text(cli_text::kWaitingAnnounce));
+        if (!session.WaitUntil([] { return g_announceSeen.load() == 1; },
+                               static_cast<int>(remainingMs()))) {
+            PrintError(Text(cli_text::kNoAnnounce));
+            return kExitNoAnswer;
+        }
+        g_announceSeen = 0;
+    }
+
+    bool entered = false;
+    BootEntrySequence boot(session, session);
+    boot.Start(true, voltageCalib, [&entered] { entered = true; });
+    session.WaitUntil([&] { return entered; }, BootEntrySequence::kSettleMs + 1000);
+
+    SerialModemOutput output;
+    g_modem.SetOutput(&output);
+    g_modem.SetCrcOrder(parser.isSet("standard-crc") ? ModemCrcOrder::kHighFirst
+                                                     : ModemCrcOrder::kLowFirst);
+    g_modem.SetProgressCallback(ShowProgress);
+    FlashProgress progress;
+    g_modem.Init(&progress);
+    // The size was checked above, so neither can refuse.
+    g_modem.SetFileInfo(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+                        static_cast<std::uint32_t>(image->size()));
+    g_modem.SetFileData(reinterpret_cast<const std::uint8_t*>(image->constData()),
+                        static_cast<std::size_t>(image->size()));
+    g_modem.m_busy = 1;
+
+    const bool ended = session.WaitUntil([] { return g_modem.m_busy.load() == 0; },
+                                         static_cast<int>(remainingMs()));
+    if (!ended) {
+        g_modem.m_busy = 0;
+        PrintError(Text(cli_text::kFlashTimeout).arg(timeoutSeconds));
+        return kExitNoAnswer;
+    }
+    if (!progress.complete) {
+        PrintError(Text(cli_text::kFlashAborted));
+        return kExitNoAnswer;
+    }
+    PrintError(Text(cli_text::kFlashDone).arg(image->size()));
+    return kExitOk;
+}

@@ -1,0 +1,96 @@
+// tarvik-cli: the controller service tool for production lines and scripts.
+
+#include <QCoreApplication>
+
+#include "app/language_decision.h"
+#include "app/profile_settings.h"
+#include "cli/cli_command.h"
+#include "cli/cli_texts.h"
+#include "serial/serial.h"
+#include "serial/serial_message_sink.h"
+
+namespace {
+
+// The serial port's fixed messages go to stderr like every other message.
+class StderrMessageSink : public SerialMessageSink {
+public:
+    void ShowSerialMessage(const QString& text) override { PrintError(text); }
+};
+
+// --lang wins; otherwise the language the window would show with the stored setting.
+UiLanguage ChooseLanguage(const QStringList& arguments) {
+    for (int i = 1; i < arguments.size(); ++i) {
+        QString value;
+        if (arguments[i] == "--lang" && i + 1 < arguments.size())
+            value = arguments[i + 1];
+        if (arguments[i].startsWith("--lang="))
+            value = arguments[i].mid(7);
+        if (value == "zh")
+            return UiLanguage::Chinese;
+        if (value == "en")
+            return UiLanguage::English;
+    }
+    ProfileSettings settings;
+    return DecideLanguage(CurrentSystemLanguage(), settings.Language()).shown;
+}
+
+const char kUsage[] =
+    "Usage: tarvik-cli <command> [options]\n"
+    "\n"
+    "Commands:\n"
+    "  ports             list the serial ports\n"
+    "  read              read the controller's parameters into a file\n"
+    "  write             write a parameter file to the controller (--verify reads it back)\n"
+    "  check             the parameter check value of a file or a controller\n"
+    "  flash             download a controller program over YMODEM\n"
+    "  status            log the controller's live values as CSV\n"
+    "  reset             restart the controller\n"
+    "  restart-cable     restart the CAN debugging cable\n"
+    "  factory-restore   restore the controller's factory configuration (--yes)\n"
+    "\n"
+    "tarvik-cli <command> --help describes a command's options.\n"
+    "Exit codes: 0 success, 1 no answer or acknowledgement, 2 usage, 3 file error, 4 port error.";
+
+int Dispatch(const QStringList& arguments) {
+    if (arguments.size() < 2 || arguments[1] == "--help" || arguments[1] == "-h" ||
+        arguments[1] == "help") {
+        (arguments.size() < 2 ? PrintError : PrintOut)(QString::fromUtf8(kUsage));
+        return arguments.size() < 2 ? kExitUsage : kExitOk;
+    }
+    const QString command = arguments[1];
+    const QStringList rest = arguments.mid(1);
+    if (command == "ports")
+        return RunPorts(rest);
+    if (command == "read")
+        return RunRead(rest);
+    if (command == "write")
+        return RunWrite(rest);
+    if (command == "check")
+        return RunCheck(rest);
+    if (command == "flash")
+        return RunFlash(rest);
+    if (command == "status")
+        return RunStatus(rest);
+    if (IsOneShotCommand(command))
+        return RunOneShot(rest);
+    PrintError(Text(cli_text::kUnknownCommand).arg(command));
+    PrintError(QString::fromUtf8(kUsage));
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("tarvik-cli");
+    const QStringList arguments = QCoreApplication::arguments();
+    SetUiLanguage(ChooseLanguage(arguments));
+
+    StderrMessageSink messages;
+    g_serial.SetMessageSink(&messages);
+    const int code = Dispatch(arguments);
+    // The port's thread must end while the application object still exists.
+    g_serial.Close();
+    g_serial.SetMessageSink(nullptr);
+    return code;
+}
