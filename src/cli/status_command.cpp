@@ -103,6 +103,7 @@ int RunStatus(const QStringList& arguments) {
     state.m_displayMode = mode;
     const auto tick = [&] { RunStatusRequestTick(session, true, state, [] {}); };
     QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, tick);
     ticker.start(kTickMs);
     tick();
