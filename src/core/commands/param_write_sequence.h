@@ -35,8 +35,9 @@ public:
 
     ParamWriteSequence(Link& link, Clock& clock) : TimedSequence(clock), m_link(link) {}
 
-    // Refusals as CheckParamWriteRefusal gives them (the caller tests the display-page rule
-    // before), or kAlreadyRunning; a refused write touches no flag. `exchangeSucceeded` says that
+    // Refusals as CheckParamWriteRefusal gives them for another tab, or kAlreadyRunning; a refused
+    // write touches no flag. The window asks CheckParamWriteRefusal(link, displayPageShown) first,
+    // reads the pages only when that gives kNone, and then starts. `exchangeSucceeded` says that
     // every page was read into its fields: when false nothing is sent, g_writeAcknowledged keeps
     // its value, and kNotSent is reported at once, before Start returns. Otherwise
     // g_writeAcknowledged goes to 0 and the outcome comes through `done` and Outcome().

@@ -12,12 +12,14 @@ Refusal CheckConnectRefusal(const Link& link) {
     return Refusal::kNone;
 }
 
-Refusal CheckParamWriteRefusal(const Link& link) {
+Refusal CheckParamWriteRefusal(const Link& link, bool displayPageShown) {
     const Refusal refusal = CheckConnectRefusal(link);
     if (refusal != Refusal::kNone)
         return refusal;
     if (g_connected != 1)
         return Refusal::kNotConnected;
+    if (displayPageShown)
+        return Refusal::kDisplayPageShown;
     if (g_liveStatus.Load().m_rpm != 0)
         return Refusal::kMotorTurning;
     return Refusal::kNone;

@@ -6,6 +6,8 @@ class Link;
 enum class Refusal : int {
     kNone = 0,
     kAlreadyRunning = 1,  // the same sequence is still running; no message
+    // Parameter write while the display page is shown: nothing at all happens, no message.
+    kDisplayPageShown = 2,
     kPortClosed = 120,
     kNotConnected = 123,
     kDownloadRunning = 124,
@@ -15,7 +17,7 @@ enum class Refusal : int {
 // Connect: port closed, then download running.
 Refusal CheckConnectRefusal(const Link& link);
 
-// Parameter write: port closed, download running, not connected, motor turning (the speed of
-// the last status in g_liveStatus). The window tests its own rule between the last two: while the
-// display page is shown a write that passed the first three does nothing at all, silently.
-Refusal CheckParamWriteRefusal(const Link& link);
+// Parameter write: port closed, download running, not connected, the display page shown, motor
+// turning (the speed of the last status in g_liveStatus). The page comes after the link checks, so
+// their messages still show on it, and before the motor, which is never reported there.
+Refusal CheckParamWriteRefusal(const Link& link, bool displayPageShown = false);

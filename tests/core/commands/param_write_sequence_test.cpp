@@ -218,6 +218,51 @@ INSTANTIATE_TEST_SUITE_P(
         WriteRefusalCase{"MotorAtSpeedLimit", true, false, 1, -32768, Refusal::kMotorTurning}),
     [](const auto& info) { return info.param.m_name; });
 
+// The display page sits between "not connected" and "motor turning": the three link refusals
+// still show their message on that page, and a turning motor is never reported there.
+struct DisplayPageRefusalCase {
+    const char* m_name;
+    bool m_open;
+    bool m_downloading;
+    int m_connected;
+    std::int16_t m_rpm;
+    Refusal m_refusal;
+    friend void PrintTo(const DisplayPageRefusalCase& c, std::ostream* os) { *os << c.m_name; }
+};
+
+class ParamWriteRefusalOnDisplayPage
+    : public ParamWriteTest,
+      public ::testing::WithParamInterface<DisplayPageRefusalCase> {};
+
+TEST_P(ParamWriteRefusalOnDisplayPage, LinkRefusalsComeFirst) {
+    const DisplayPageRefusalCase& c = GetParam();
+    m_link.m_open = c.m_open;
+    m_link.m_downloading = c.m_downloading;
+    g_connected = c.m_connected;
+    LiveStatus status;
+    status.m_rpm = c.m_rpm;
+    g_liveStatus.Store(status);
+
+    EXPECT_EQ(CheckParamWriteRefusal(m_link, true), c.m_refusal);
+    // Another tab: the same link state gives the usual answer.
+    const Refusal elsewhere = c.m_refusal == Refusal::kDisplayPageShown
+                                  ? (c.m_rpm != 0 ? Refusal::kMotorTurning : Refusal::kNone)
+                                  : c.m_refusal;
+    EXPECT_EQ(CheckParamWriteRefusal(m_link, false), elsewhere);
+    EXPECT_EQ(g_writeAcknowledged, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ParamWrite, ParamWriteRefusalOnDisplayPage,
+    ::testing::Values(
+        DisplayPageRefusalCase{"PortClosed", false, false, 1, 0, Refusal::kPortClosed},
+        DisplayPageRefusalCase{"DownloadRunning", true, true, 1, 0, Refusal::kDownloadRunning},
+        DisplayPageRefusalCase{"NotConnected", true, false, 0, 0, Refusal::kNotConnected},
+        DisplayPageRefusalCase{"BeforeMotorTurning", true, false, 1, -300,
+                               Refusal::kDisplayPageShown},
+        DisplayPageRefusalCase{"MotorStopped", true, false, 1, 0, Refusal::kDisplayPageShown}),
+    [](const auto& info) { return info.param.m_name; });
+
 TEST_F(ParamWriteTest, NothingIsWrittenFromInvalidPages) {
     for (const int acknowledged : {0, 1}) {
         g_writeAcknowledged = acknowledged;
