@@ -27,8 +27,9 @@ inline constexpr std::string_view kWriteError = "error.wav";
 struct AutoModeStep {
     // To run now, as if its button had been pressed (with all its refusals and messages).
     AutoAction m_action = AutoAction::kNone;
-    // To play once the action has run to its end whatever its outcome (at once when there is no
-    // action); empty for none.
+    // To play once the action has run to its end whatever its outcome, a refusal and its message
+    // included (at once when there is no action); empty for none. For a download the end is that
+    // of its start, when the sender takes over, not that of the transfer.
     std::string_view m_sound;
 
     bool operator==(const AutoModeStep&) const = default;
