@@ -268,6 +268,16 @@ TEST(FaultNames, NamesOfTheSetBits) {
               (std::vector<std::string>{"控制器故障", "控制器故障"}));
 }
 
+// The controller's own spellings stay, odd as they are.
+TEST(FaultNames, KeepTheControllersSpellings) {
+    EXPECT_EQ(ActiveFaultNames(0x00024200, false),
+              (std::vector<std::string>{"WRITING_EEPROM", "ACCELERATE_PADAL_ERR", "BREAK_ERR"}));
+    EXPECT_EQ(ActiveFaultNames(0x00024200, true),
+              (std::vector<std::string>{"EEROM写入", "转把故障", "刹车故障"}));
+    EXPECT_EQ(ActiveFaultNames(0x08100800, true),
+              (std::vector<std::string>{"质检故障", "MOS管高边短路", "电机过热"}));
+}
+
 TEST(FaultNames, EachEntryIsOneDistinctBit) {
     std::uint32_t seen = 0;
     for (const FaultBitName& entry : kFaultBitNames) {
