@@ -1,5 +1,6 @@
 #include "core/params/param_conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -40,7 +41,8 @@ std::int32_t RawFromThrottleVolts(float value) {
 }
 
 std::uint32_t PushAssistPercentFromWord(std::int32_t word) {
-    const std::int32_t quotient = (word * 100 + 99) / 32768;
+    // Wider than the word needs, so that no int argument overflows.
+    const auto quotient = (static_cast<std::int64_t>(word) * 100 + 99) / 32768;
     return static_cast<std::uint32_t>(
         static_cast<std::int32_t>(static_cast<std::int16_t>(quotient)));
 }
@@ -66,36 +68,54 @@ double ParseLeadingDecimal(std::string_view text) {
     }
     const std::size_t start = i;
     std::size_t digits = 0;
-    while (i < text.size() && isDigit(text[i]))
+    // Decimal exponent of the first non-zero digit, before the explicit exponent.
+    std::int64_t leadExponent = 0;
+    bool nonZeroSeen = false;
+    while (i < text.size() && isDigit(text[i])) {
+        if (nonZeroSeen)
+            ++leadExponent;
+        else if (text[i] != '0')
+            nonZeroSeen = true;
         ++i, ++digits;
+    }
     if (i < text.size() && text[i] == '.') {
         ++i;
-        while (i < text.size() && isDigit(text[i]))
+        while (i < text.size() && isDigit(text[i])) {
+            if (!nonZeroSeen) {
+                --leadExponent;
+                nonZeroSeen = text[i] != '0';
+            }
             ++i, ++digits;
+        }
     }
     if (digits == 0)
         return 0.0;
     std::size_t end = i;
-    bool negativeExponent = false;
+    std::int64_t exponent = 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
+        bool negativeExponent = false;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
             negativeExponent = text[j] == '-';
             ++j;
         }
         if (j < text.size() && isDigit(text[j])) {
-            while (j < text.size() && isDigit(text[j]))
+            constexpr std::int64_t kSaturated = std::int64_t{1} << 40;
+            while (j < text.size() && isDigit(text[j])) {
+                exponent = std::min(kSaturated, exponent * 10 + (text[j] - '0'));
                 ++j;
+            }
+            if (negativeExponent)
+                exponent = -exponent;
             end = j;
-        } else {
-            negativeExponent = false;
         }
     }
     double value = 0.0;
     const auto result = std::from_chars(text.data() + start, text.data() + end, value);
     if (result.ec == std::errc::result_out_of_range) {
-        // Too large gives infinity and too small zero, as the C library's reading does.
-        value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
+        // Too large gives infinity and too small zero, as the C library's reading does; which
+        // one it is follows from where the first significant digit stands.
+        value = leadExponent + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     }
     return negative ? -value : value;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "core/params/param_conversions.h"
 
@@ -26,6 +27,29 @@ TEST(ParseLeadingDecimal, ReadsTheNumberAtTheStart) {
         EXPECT_EQ(ParseLeadingDecimal(c.text), c.value) << c.text;
     EXPECT_EQ(ParseLeadingDecimal("1e400"), std::numeric_limits<double>::infinity());
     EXPECT_EQ(ParseLeadingDecimal("-1e400"), -std::numeric_limits<double>::infinity());
+}
+
+// Numbers beyond the double range: huge ones read as infinity, tiny ones as zero, wherever
+// the digits stand (a long run of fraction zeros is as tiny as a large negative exponent).
+TEST(ParseLeadingDecimal, BeyondTheRangeByItsDigits) {
+    const std::string zeros(400, '0');
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<std::string, double> cases[] = {
+        {"0." + zeros + "1", 0.0},
+        {"-0." + zeros + "7x", -0.0},
+        {"0." + zeros + "1e+5", 0.0},
+        {"." + zeros + "3e-2", 0.0},
+        {"1" + zeros, inf},
+        {"00001" + zeros + ".5", inf},
+        {"0.0001e400", inf},
+        {"1" + zeros + "e-600", 1e-200},
+        {"0." + zeros + "1e450", 1e49},
+        {"1e99999999999999999999999", inf},
+        {"1e-99999999999999999999999", 0.0},
+    };
+    for (const auto& [text, value] : cases)
+        EXPECT_EQ(ParseLeadingDecimal(text), value)
+            << text.substr(0, 12) << "... of " << text.size();
 }
 
 TEST(FieldWeakeningByte, TruncatesAndKeepsEightBits) {
@@ -79,6 +103,9 @@ TEST(PushAssist, WholePercentBothWays) {
     EXPECT_EQ(WordFromPushAssistPercent(100), 0x7FFFu);
     EXPECT_EQ(PushAssistPercentFromWord(-32768), 4294967197u);
     EXPECT_EQ(PushAssistPercentFromWord(-1), 0u);  // (-100 + 99) / 32768 truncates to 0
+    // Beyond the word the formula still holds exactly: 214748364799 / 32768 = 6553599, whose
+    // low 16 bits 0xFFFF sign-extend to -1.
+    EXPECT_EQ(PushAssistPercentFromWord(std::numeric_limits<std::int32_t>::max()), 4294967295u);
 }
 
 }  // namespace
