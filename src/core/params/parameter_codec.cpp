@@ -395,7 +395,7 @@ void EncodeParameterBlock(int blockNumber, const ParameterValues& values, Comman
                 raw = static_cast<std::uint32_t>(*slot.m_int);
                 break;
             case V::kSoftStartLevel:
-                raw = static_cast<std::uint32_t>(*slot.m_int + 1);
+                raw = static_cast<std::uint32_t>(*slot.m_int) + 1u;
                 break;
             case V::kChecked:
                 raw = *slot.m_bool ? 1 : 0;
