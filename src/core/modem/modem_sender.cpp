@@ -107,9 +107,9 @@ void ModemSender::SetProgressCallback(ModemProgressCallback callback) {
     m_progressCallback = callback;
 }
 
-void ModemSender::SetCrcOrder(ModemCrcOrder order) {
+void ModemSender::SetDialect(ModemDialect dialect) {
     std::lock_guard lock(m_lock);
-    m_crcOrder = order;
+    m_dialect = dialect;
 }
 
 void ModemSender::Init(void* user) {
@@ -236,6 +236,8 @@ int ModemSender::HandleLocked(std::uint8_t b) {
         Abort();
         return kNoReport;
     }
+    if (m_dialect == ModemDialect::kStandard)
+        return HandleStandardLocked(b);
     switch (m_state) {
         case ModemState::kWaitStart:
             // Without an image there is nothing to announce: keep waiting rather than send an
@@ -296,6 +298,85 @@ int ModemSender::HandleLocked(std::uint8_t b) {
     return kNoReport;
 }
 
+int ModemSender::HandleStandardLocked(std::uint8_t b) {
+    switch (m_state) {
+        case ModemState::kWaitStart:
+            if (b == kModemCrcRequest && m_imageSize != 0) {
+                m_crcRequestCount = 0;
+                m_state = ModemState::kWaitHeaderAck;
+                SendHeaderBlock(ModemHeaderKind::kFileInfo);
+            }
+            break;
+        case ModemState::kWaitHeaderAck:
+            if (b == kModemAck) {
+                m_state = ModemState::kWaitDataStart;
+            } else if (b == kModemNak || b == kModemCrcRequest) {
+                Resend();
+            }
+            break;
+        case ModemState::kWaitDataStart:
+            if (b == kModemCrcRequest) {
+                m_state = ModemState::kSendingData;
+                return SendDataBlock();
+            }
+            break;
+        case ModemState::kSendingData:
+            if (b == kModemAck) {
+                if (m_offset + m_blockSize >= m_imageSize) {
+                    SendByte(kModemEot);
+                    m_state = ModemState::kWaitEotAck;
+                } else {
+                    m_offset += m_blockSize;
+                    ++m_blockNumber;
+                    return SendDataBlock();
+                }
+            } else if (b == kModemNak) {
+                Resend();
+            } else if (b == kModemCrcRequest) {
+                ++m_crcRequestCount;
+                // The receiver never saw the first packet and still asks for it.
+                if (m_offset == 0)
+                    Resend();
+            }
+            break;
+        case ModemState::kWaitEotAck:
+        case ModemState::kWaitSecondEotAck:
+            if (b == kModemNak) {
+                SendByte(kModemEot);
+                m_state = ModemState::kWaitSecondEotAck;
+            } else if (b == kModemAck) {
+                m_state = ModemState::kWaitSecondEotAck;
+            } else if (b == kModemCrcRequest && m_state == ModemState::kWaitSecondEotAck) {
+                SendHeaderBlock(ModemHeaderKind::kEndOfBatch);
+                m_state = ModemState::kFinished;
+                m_endOfBatchSent = true;
+            }
+            break;
+        case ModemState::kFinished:
+            if (!m_endOfBatchSent)
+                break;
+            if (b == kModemAck) {
+                m_endOfBatchSent = false;
+                m_busy = 0;
+                EmptyQueue();
+                return 100;
+            }
+            if (b == kModemNak || b == kModemCrcRequest)
+                Resend();
+            break;
+    }
+    return kNoReport;
+}
+
+ModemCrcOrder ModemSender::CrcOrder() const {
+    return m_dialect == ModemDialect::kStandard ? ModemCrcOrder::kHighFirst
+                                                : ModemCrcOrder::kLowFirst;
+}
+
+void ModemSender::Resend() {
+    Write(m_packetLength);
+}
+
 void ModemSender::Abort() {
     m_crcRequestCount = 0;
     SendByte(kModemCan);
@@ -307,10 +388,10 @@ void ModemSender::Abort() {
 }
 
 int ModemSender::SendDataBlock() {
-    const std::size_t length =
-        BuildDataBlock(m_packet, m_image, m_imageSize, m_offset, m_blockNumber, m_crcOrder);
-    m_blockSize = static_cast<std::uint32_t>(length - 5);
-    Write(length);
+    m_packetLength =
+        BuildDataBlock(m_packet, m_image, m_imageSize, m_offset, m_blockNumber, CrcOrder());
+    m_blockSize = static_cast<std::uint32_t>(m_packetLength - 5);
+    Write(m_packetLength);
     // Single precision throughout, so that an exact 64 % is not shown as 63.
     const float quotient = static_cast<float>(m_offset) / static_cast<float>(m_imageSize);
     m_percent = static_cast<int>(quotient * 100.0f);
@@ -318,10 +399,10 @@ int ModemSender::SendDataBlock() {
 }
 
 void ModemSender::SendHeaderBlock(ModemHeaderKind kind) {
-    BuildHeaderBlock(m_packet, kind, m_fileName, m_imageSize, m_crcOrder);
+    m_packetLength = BuildHeaderBlock(m_packet, kind, m_fileName, m_imageSize, CrcOrder());
     if (kind == ModemHeaderKind::kEndOfBatch)
         m_blockSize = kModemShortBlock;
-    Write(kModemHeaderPacketSize);
+    Write(m_packetLength);
 }
 
 void ModemSender::SendByte(std::uint8_t b) {

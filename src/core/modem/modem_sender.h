@@ -42,6 +42,13 @@ enum class ModemState : std::uint8_t {
 // byte first.
 enum class ModemCrcOrder { kLowFirst, kHighFirst };
 
+// kBootLoader: the controller's boot loader (CRC low byte first, nothing is ever repeated, a NAK
+// of the last packet or of an EOT counts as ACK, the end-of-batch block follows the second EOT
+// at once). kStandard: plain YMODEM for the many boot loaders that speak it (CRC high byte first;
+// a NAK, or a repeated "C" for block 0 or the first packet, repeats what is in flight; after the
+// EOT is acknowledged the end-of-batch block waits for the receiver's "C").
+enum class ModemDialect { kBootLoader, kStandard };
+
 enum class ModemHeaderKind { kFileInfo, kEndOfBatch };
 
 // Why SetFileInfo / SetFileData refused their input (nothing is changed then).
@@ -64,7 +71,8 @@ public:
     // Where packets go; one WritePacket call per packet or control byte. May be null (drops).
     void SetOutput(ModemOutput* output);
     void SetProgressCallback(ModemProgressCallback callback);
-    void SetCrcOrder(ModemCrcOrder order);
+    // Kept across Init; default kBootLoader.
+    void SetDialect(ModemDialect dialect);
 
     // Forgets the image and waits for the receiver's "C". Keeps m_busy, the name and the output.
     void Init(void* user);
@@ -101,6 +109,9 @@ private:
     // Each returns the percentage to report afterwards, or kNoReport; the caller reports it
     // outside the lock so that the callback may call back in.
     int HandleLocked(std::uint8_t b);
+    int HandleStandardLocked(std::uint8_t b);
+    void Resend();
+    ModemCrcOrder CrcOrder() const;
     int SendDataBlock();
     void SendHeaderBlock(ModemHeaderKind kind);
     void SendByte(std::uint8_t b);
@@ -116,7 +127,7 @@ private:
     void* m_callbackUser = nullptr;
     int m_percent = 0;
     ModemOutput* m_output = nullptr;
-    ModemCrcOrder m_crcOrder = ModemCrcOrder::kLowFirst;
+    ModemDialect m_dialect = ModemDialect::kBootLoader;
 
     ModemState m_state = ModemState::kWaitStart;
     std::uint32_t m_imageSize = 0;
@@ -129,6 +140,7 @@ private:
     bool m_endOfBatchSent = false;
 
     std::uint8_t m_packet[kModemPacketCapacity] = {};
+    std::size_t m_packetLength = 0;  // of the packet last built, for a standard repeat
     char m_fileName[kModemNameCapacity] = {};
     std::uint8_t m_image[kModemImageCapacity] = {};
 

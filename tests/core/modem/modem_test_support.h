@@ -46,10 +46,10 @@ inline bool IsEndOfBatch(const Bytes& w) {
 // A sender armed with an image, writing into `out`, m_busy set as the download command does.
 struct SenderRig {
     explicit SenderRig(std::uint32_t size, std::string name = "fw.bin",
-                       ModemCrcOrder order = ModemCrcOrder::kLowFirst)
-        : sender(std::make_unique<ModemSender>()), image(PatternImage(size)) {
+                       ModemDialect dialect = ModemDialect::kBootLoader)
+        : sender(std::make_unique<ModemSender>()), image(PatternImage(size)), dialect(dialect) {
         sender->SetOutput(&out);
-        sender->SetCrcOrder(order);
+        sender->SetDialect(dialect);
         sender->SetProgressCallback(&SenderRig::OnProgress);
         sender->Init(this);
         if (size > 0) {
@@ -72,12 +72,16 @@ struct SenderRig {
     void RunCleanTransfer() {
         Feed(kModemCrcRequest);
         for (std::size_t handled = 0; handled < out.writes.size() && handled < 100000; ++handled) {
-            const Bytes& w = out.writes[handled];
+            const bool endOfBatch = IsEndOfBatch(out.writes[handled]);
+            const bool eot = out.writes[handled] == Bytes{kModemEot};
             Feed(kModemAck);
-            if (IsEndOfBatch(w))
+            if (endOfBatch)
                 break;
             if (handled == 0)
                 Feed(kModemCrcRequest);  // after block 0 the data phase opens
+            // A standard receiver asks for the next block 0 once it has acknowledged the EOT.
+            if (eot && dialect == ModemDialect::kStandard)
+                Feed(kModemCrcRequest);
         }
     }
 
@@ -96,6 +100,7 @@ struct SenderRig {
     RecordingOutput out;
     std::unique_ptr<ModemSender> sender;
     Bytes image;
+    ModemDialect dialect;
     std::vector<int> progress;
     std::vector<int> percentSeen;
 };
