@@ -3,12 +3,15 @@
 #   (a) ModemSender in standard order, driven by a plain read loop;
 #   (b) `sz --ymodem -k`.
 # Prints the best of RUNS runs of each and their ratio; the goal is (a) <= 1.5 x (b).
+# Then, when built (Qt), the download to the simulated controller at the line rate of 115200
+# baud against the line time; the goal is <= 1.20 x.
 # rb flushes its input right after each answer, so on a pty (no line delay) a packet sent at
 # once is sometimes thrown away and only repeated after rb's timeout; both senders suffer from
 # it alike, which is why the best run counts.
 #
 # Usage: bench/ymodem_transfer.sh [BUILD_DIR]   (default build/bench; needs ymodem_pty_driver:
-#        cmake --preset bench && cmake --build build/bench --target ymodem_pty_driver)
+#        cmake --preset bench && cmake --build build/bench --target ymodem_pty_driver
+#        ymodem_line_rate)
 # Environment: RUNS (default 3), SIZE (default 512000).
 set -euo pipefail
 
@@ -51,3 +54,10 @@ echo "image: $size bytes, $runs runs each"
 echo "(a) ModemSender -> rb: ${sender_times[*]} s  best $a s"
 echo "(b) sz          -> rb: ${sz_times[*]} s  best $b s"
 echo "ratio (a)/(b): $ratio  (goal <= 1.5: $(awk -v r="$ratio" 'BEGIN { print (r <= 1.5) ? "met" : "missed" }'))"
+
+line_rate="$build/bench/ymodem_line_rate"
+if [[ -x "$line_rate" ]]; then
+    "$line_rate"
+else
+    echo "line-rate figure skipped: $line_rate not built"
+fi

@@ -411,6 +411,6 @@ void ModemSender::SendByte(std::uint8_t b) {
 }
 
 void ModemSender::Write(std::size_t length) {
-    if (m_output != nullptr)
+    if (m_output != nullptr && length > 0)
         m_output->WritePacket(m_packet, length);
 }
