@@ -45,7 +45,9 @@ int RunFlash(const QStringList& arguments) {
     parser.addOption({"wait-announce",
                       "Wait for the controller's announcement first, as automatic program "
                       "writing does."});
-    parser.addOption({"standard-crc", "CRC high byte first, for standard YMODEM boot loaders."});
+    parser.addOption({"standard-crc",
+                      "Standard YMODEM (CRC high byte first, packets repeated on NAK), for "
+                      "standard boot loaders."});
     parser.addOption({"voltage-calib",
                       "The window's voltage calibration value; 32767 sends the \"BLOTD\" boot "
                       "entry instead of \"BLOOD\".",
@@ -105,8 +107,8 @@ int RunFlash(const QStringList& arguments) {
 
     SerialModemOutput output;
     g_modem.SetOutput(&output);
-    g_modem.SetCrcOrder(parser.isSet("standard-crc") ? ModemCrcOrder::kHighFirst
-                                                     : ModemCrcOrder::kLowFirst);
+    g_modem.SetDialect(parser.isSet("standard-crc") ? ModemDialect::kStandard
+                                                    : ModemDialect::kBootLoader);
     g_modem.SetProgressCallback(ShowProgress);
     FlashProgress progress;
     g_modem.Init(&progress);
