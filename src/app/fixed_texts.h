@@ -6,12 +6,8 @@
 inline constexpr char kLanguageButtonEnglish[] = "ENGLISH";
 inline constexpr char kLanguageButtonChinese[] = "中文";
 
-// Serial port configuration failures: Chinese in both UI languages.
-inline constexpr char kPortOpenFailed[] = "无法打开端口或端口已打开!请检查是否已被占用.";
-inline constexpr char kPortTimeoutsFailed[] = "无法设置超时参数!";
-inline constexpr char kPortEventMaskFailed[] = "无法设置串口事件，请检查参数!";
-inline constexpr char kPortConfigureFailed[] = "无法按当前参数配置端口，请检查参数!";
-inline constexpr char kReceiveThreadFailed[] = "创建接收线程失败!";
+// The serial port's configuration failures (Chinese in both UI languages) belong to the port:
+// serial/serial_messages.h.
 
 // Background thread start failures: English in both UI languages.
 inline constexpr char kCableWatcherThreadFailed[] = "Can't create the comcheck thread!";

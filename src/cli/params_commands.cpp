@@ -37,11 +37,15 @@ std::optional<ParameterBlock> ReadController(ControllerSession& session, int* ex
     return blocks;
 }
 
+int ReportFileRefused(const QString& path, const ImportFailure& failure) {
+    PrintError(Text(cli_text::kFileRefused)
+                   .arg(path, QString::fromStdString(DescribeImportFailure(failure))));
+    return kExitFileError;
+}
+
 int ReportSaveRefusal(const WindowSave& save, const QString& source) {
     if (save.m_importRefused) {
-        PrintError(
-            Text(cli_text::kFileRefused)
-                .arg(source, QString::fromStdString(DescribeImportFailure(*save.m_importRefused))));
+        return ReportFileRefused(source, *save.m_importRefused);
     } else if (save.m_pageRefused) {
         PrintError(Text(cli_text::kPagesRefused)
                        .arg(source, QString::fromStdString(save.m_pageRefused->m_message)));
@@ -136,12 +140,8 @@ int RunWrite(const QStringList& arguments) {
         return kExitFileError;
     const std::string text = bytes->toStdString();
     const ConfigParseResult parsed = ParseConfiguration(std::string_view(text));
-    if (!parsed.m_ok) {
-        PrintError(Text(cli_text::kFileRefused)
-                       .arg(files.first(),
-                            QString::fromStdString(DescribeImportFailure(parsed.m_failure))));
-        return kExitFileError;
-    }
+    if (!parsed.m_ok)
+        return ReportFileRefused(files.first(), parsed.m_failure);
 
     ControllerSession session(options.Link());
     if (!session.Open())
@@ -225,12 +225,8 @@ int RunCheck(const QStringList& arguments) {
             std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes->data()),
                                           static_cast<std::size_t>(bytes->size())),
             values);
-        if (!imported.m_imported) {
-            PrintError(Text(cli_text::kFileRefused)
-                           .arg(files.first(),
-                                QString::fromStdString(DescribeImportFailure(imported.m_failure))));
-            return kExitFileError;
-        }
+        if (!imported.m_imported)
+            return ReportFileRefused(files.first(), imported.m_failure);
     }
     PrintOut(QString::fromStdString(g_paramCheckText.Get()));
     return kExitOk;
