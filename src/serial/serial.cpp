@@ -69,8 +69,7 @@ int CSerial::Open(const QString& path, std::uint32_t baudRate, std::uint8_t byte
         }
         auto session = std::make_shared<SerialSession>();
         auto thread = std::make_unique<SerialThread>(std::move(config), session);
-        thread->start();
-        if (!thread->isRunning() && !thread->isFinished()) {
+        if (!session->Usable() || !thread->Start()) {
             message = QString::fromUtf8(kSerialThreadFailedText);
         } else {
             const SerialOpenReport report = session->WaitForOpenReport();
@@ -91,12 +90,8 @@ int CSerial::Open(const QString& path, std::uint32_t baudRate, std::uint8_t byte
                 case SerialOpenFailure::Configure:
                     message = QString::fromUtf8(kSerialConfigFailedText);
                     break;
-                case SerialOpenFailure::Thread:
-                    message = QString::fromUtf8(kSerialThreadFailedText);
-                    break;
             }
-            thread->wait();
-            session->AwaitEnd();
+            thread->Join();
         }
     }
     // Outside the lock: a sink that shows a dialog may take its time.
@@ -125,9 +120,7 @@ int CSerial::CloseLocked() {
     }
     if (thread) {
         session->RequestStop();
-        thread->quit();
-        thread->wait();
-        session->AwaitEnd();
+        thread->Join();
     }
     return wasOpen ? 1 : 0;
 }
@@ -145,7 +138,6 @@ int CSerial::CloseFromReceiveThread() {
         session = m_session;
     }
     session->RequestStop();
-    QThread::currentThread()->quit();
     return 1;
 }
 

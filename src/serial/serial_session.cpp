@@ -1,8 +1,38 @@
 #include "serial/serial_session.h"
 
-#include <QMetaObject>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "serial/serial_worker.h"
+
+// The receive thread is woken through a pipe rather than by posting Qt events to it: nothing
+// allocated by one thread is then freed by the other behind a lock the sanitizers cannot see.
+SerialSession::SerialSession() {
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
+        m_wakeRead = fds[0];
+        m_wakeWrite = fds[1];
+    }
+}
+
+SerialSession::~SerialSession() {
+    if (m_wakeRead >= 0) {
+        ::close(m_wakeRead);
+        ::close(m_wakeWrite);
+    }
+}
+
+void SerialSession::WakeReceiveThread() {
+    const char byte = 1;
+    // A full pipe already holds a wake-up.
+    [[maybe_unused]] const ssize_t ignored = ::write(m_wakeWrite, &byte, 1);
+}
+
+void SerialSession::TakeWakeUps() {
+    char bytes[64];
+    while (::read(m_wakeRead, bytes, sizeof bytes) > 0) {
+    }
+}
 
 void SerialSession::ReportOpened(SerialWorker* worker) {
     std::lock_guard lock(m_mutex);
@@ -32,8 +62,7 @@ int SerialSession::Submit(const std::uint8_t* data, std::uint32_t length) {
     }
     WriteJob job{data, length, 0, false};
     m_jobs.push_back(&job);
-    // The worker cannot go away while we hold the mutex and it still accepts.
-    QMetaObject::invokeMethod(m_worker, "DrainWrites", Qt::QueuedConnection);
+    WakeReceiveThread();
     m_cv.wait(lock, [&job] { return job.done; });
     return job.result;
 }
@@ -75,7 +104,15 @@ int SerialSession::WriteOnReceiveThread(const std::uint8_t* data, std::uint32_t 
     return worker->WriteNow(data, length);
 }
 
-void SerialSession::End() {
+void SerialSession::RequestStop() {
+    std::lock_guard lock(m_mutex);
+    m_stopRequested.store(true);
+    if (m_accepting) {
+        WakeReceiveThread();
+    }
+}
+
+void SerialSession::CloseWrites() {
     std::lock_guard lock(m_mutex);
     m_accepting = false;
     m_worker = nullptr;
@@ -89,11 +126,5 @@ void SerialSession::End() {
         m_current->done = true;
         m_current = nullptr;
     }
-    m_ended = true;
     m_cv.notify_all();
-}
-
-void SerialSession::AwaitEnd() {
-    std::unique_lock lock(m_mutex);
-    m_cv.wait(lock, [this] { return m_ended; });
 }

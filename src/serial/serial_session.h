@@ -17,7 +17,6 @@ enum class SerialOpenFailure {
     None,
     Open,       // the device could not be opened
     Configure,  // the line settings were refused
-    Thread,     // no receive thread
 };
 
 struct SerialOpenReport {
@@ -28,6 +27,18 @@ struct SerialOpenReport {
 
 class SerialSession {
 public:
+    SerialSession();
+    ~SerialSession();
+    SerialSession(const SerialSession&) = delete;
+    SerialSession& operator=(const SerialSession&) = delete;
+
+    // False when the wake-up channel could not be made: no receive thread can be served.
+    bool Usable() const { return m_wakeRead >= 0; }
+    // Readable whenever another thread wants the receive thread's attention (writes queued, stop
+    // requested). The receive thread watches it and empties it with TakeWakeUps.
+    int WakeFd() const { return m_wakeRead; }
+    void TakeWakeUps();
+
     // Receive thread: the port is open (worker accepts writes) or could not be opened.
     void ReportOpened(SerialWorker* worker);
     void ReportFailed(const SerialOpenReport& report);
@@ -35,7 +46,7 @@ public:
     SerialOpenReport WaitForOpenReport();
 
     // Any thread but the receive thread: queues a write and waits for its result. 0 once the
-    // session has ended.
+    // receive thread no longer takes writes.
     int Submit(const std::uint8_t* data, std::uint32_t length);
     // Receive thread: the next queued write, or false when there is none.
     bool TakeWrite(const std::uint8_t** data, std::uint32_t* length);
@@ -44,16 +55,17 @@ public:
     // Receive thread, in its callback: runs the queued writes, then this one.
     int WriteOnReceiveThread(const std::uint8_t* data, std::uint32_t length);
 
-    void RequestStop() { m_stopRequested.store(true); }
+    // Any thread: no callback starts after this returns, and the receive thread ends soon.
+    void RequestStop();
     bool StopRequested() const { return m_stopRequested.load(); }
 
-    // Receive thread, last thing it does: refuses further writes, fails the queued ones.
-    void End();
-    // Joining thread, after the thread has finished: orders everything the thread did before
-    // what the joiner does next.
-    void AwaitEnd();
+    // Receive thread, before its worker goes: refuses further writes, fails the queued ones.
+    void CloseWrites();
 
 private:
+    // Called with m_mutex held.
+    void WakeReceiveThread();
+
     struct WriteJob {
         const std::uint8_t* data;
         std::uint32_t length;
@@ -67,8 +79,9 @@ private:
     SerialOpenReport m_report;
     SerialWorker* m_worker = nullptr;  // valid while m_accepting
     bool m_accepting = false;
-    bool m_ended = false;
     std::deque<WriteJob*> m_jobs;
     WriteJob* m_current = nullptr;
     std::atomic<bool> m_stopRequested{false};
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
 };

@@ -1,5 +1,7 @@
 #include "serial/serial_thread.h"
 
+#include <system_error>
+
 namespace {
 thread_local SerialSession* t_session = nullptr;
 }
@@ -7,26 +9,50 @@ thread_local SerialSession* t_session = nullptr;
 SerialThread::SerialThread(SerialConfig config, std::shared_ptr<SerialSession> session)
     : m_config(std::move(config)), m_session(std::move(session)) {}
 
-SerialThread::~SerialThread() = default;
+SerialThread::~SerialThread() {
+    Join();
+}
 
 SerialSession* SerialThread::CurrentSession() {
     return t_session;
 }
 
-void SerialThread::run() {
-    t_session = m_session.get();
+bool SerialThread::Start() {
+    try {
+        // The thread keeps its own copies: it never reaches back into this object.
+        m_thread = std::thread([config = m_config, session = m_session] { Run(config, session); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void SerialThread::Join() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        // Only reachable by destroying the port from its own callback; never wait for oneself.
+        m_thread.detach();
+        return;
+    }
+    m_thread.join();
+}
+
+void SerialThread::Run(const SerialConfig& config, const std::shared_ptr<SerialSession>& session) {
+    t_session = session.get();
     {
-        SerialWorker worker(m_config, *m_session);
+        SerialWorker worker(config, *session);
         const SerialOpenReport report = worker.OpenPort();
         if (report.failure != SerialOpenFailure::None) {
-            m_session->ReportFailed(report);
+            session->ReportFailed(report);
         } else {
-            m_session->ReportOpened(&worker);
-            // Returns on Close, or when the device fails. A quit that came before exec counts.
-            exec();
+            session->ReportOpened(&worker);
+            worker.Run();
             worker.ClosePort();
         }
+        // Before the worker goes: no other thread may hand it work any more.
+        session->CloseWrites();
     }
     t_session = nullptr;
-    m_session->End();
 }

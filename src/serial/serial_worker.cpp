@@ -2,17 +2,15 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QThread>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <optional>
 
-#if defined(Q_OS_UNIX)
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
-#endif
 
 #include "serial/serial_messages.h"
 
@@ -61,13 +59,8 @@ std::optional<QSerialPort::Parity> ParityFromCode(std::uint8_t code) {
 // Qt reports a locked (busy) device and a forbidden one alike as a permission error; the
 // user needs to know which, so ask the system whether we may open the device at all.
 bool AccessDenied(const QString& systemLocation) {
-#if defined(Q_OS_UNIX)
     const QByteArray path = QFile::encodeName(systemLocation);
     return ::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES;
-#else
-    Q_UNUSED(systemLocation);
-    return false;
-#endif
 }
 
 // A bare name such as ttyUSB0 means the device of that name.
@@ -94,22 +87,18 @@ QString OpenFailureReason(const QSerialPort& port, const QString& path) {
     return port.errorString();
 }
 
-// A read that finds nothing is a read error to Qt. It happens when the bytes were taken by the
-// read inside a write; a hung-up device reports the same on every read, but also says so here.
+// A read that finds nothing is a read error to Qt. A hung-up device does that on every read,
+// and also says so here; a spurious wake-up does not.
 bool DeviceHungUp(qintptr handle) {
-#if defined(Q_OS_UNIX)
     pollfd p{static_cast<int>(handle), POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-    Q_UNUSED(handle);
-    return true;
-#endif
 }
 
 }  // namespace
 
 SerialWorker::SerialWorker(const SerialConfig& config, SerialSession& session)
-    : m_config(config), m_session(session) {
+    : m_config(config), m_session(session), m_wake(session.WakeFd(), QSocketNotifier::Read) {
+    connect(&m_wake, &QSocketNotifier::activated, this, &SerialWorker::OnWake);
     m_silenceTimer.setSingleShot(true);
     m_silenceTimer.setTimerType(Qt::PreciseTimer);
     m_burstTimer.setSingleShot(true);
@@ -139,7 +128,7 @@ SerialOpenReport SerialWorker::OpenPort() {
         m_port.setParity(*parity) && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!configured) {
         m_port.close();
-        return {SerialOpenFailure::Configure, m_port.errorString()};
+        return {SerialOpenFailure::Configure, {}};
     }
     // Pseudo-terminals and some adapters have no RTS line; that is no reason to refuse the port.
     m_port.setRequestToSend(false);
@@ -150,6 +139,21 @@ SerialOpenReport SerialWorker::OpenPort() {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialWorker::OnNewData);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialWorker::OnPortError);
     return {};
+}
+
+void SerialWorker::Run() {
+    if (!m_session.StopRequested() && !m_failed) {
+        m_loop.exec();
+    }
+}
+
+void SerialWorker::OnWake() {
+    m_session.TakeWakeUps();
+    if (m_session.StopRequested()) {
+        m_loop.quit();
+        return;
+    }
+    DrainWrites();
 }
 
 void SerialWorker::ClosePort() {
@@ -172,11 +176,15 @@ void SerialWorker::OnPortError(QSerialPort::SerialPortError error) {
         m_port.clearError();
     }
     if (gone) {
-        m_failed = true;
-        m_silenceTimer.stop();
-        m_burstTimer.stop();
-        QThread::currentThread()->quit();
+        MarkFailed();
     }
+}
+
+void SerialWorker::MarkFailed() {
+    m_failed = true;
+    m_silenceTimer.stop();
+    m_burstTimer.stop();
+    m_loop.quit();
 }
 
 void SerialWorker::StartBurst() {
@@ -238,7 +246,7 @@ void SerialWorker::EndBurst() {
     if (ended > 0) {
         Deliver(ended);
     }
-    // Bytes that came in while the callback wrote start the next burst.
+    // Bytes read meanwhile (by an event loop run inside the callback) start the next burst.
     if (m_port.bytesAvailable() > 0) {
         OnNewData();
     }
@@ -281,36 +289,55 @@ int SerialWorker::WriteNow(const std::uint8_t* data, std::uint32_t length) {
     if (m_failed || !m_port.isOpen()) {
         return 0;
     }
-    ++m_guard;
+    const int fd = static_cast<int>(m_port.handle());
     // The transmit purge: what an earlier write could not hand over is dropped, so that this
-    // write starts on an empty queue. Bytes the system already took from a complete write are
-    // left alone: unlike on Windows, a finished write here does not mean they are on the wire.
-    if (m_writeIncomplete || m_port.bytesToWrite() > 0) {
-        m_port.clear(QSerialPort::Output);
+    // write starts on an empty queue. Bytes the system took from a complete write are left
+    // alone: unlike on Windows, a finished write here does not mean they are on the wire.
+    if (m_writeIncomplete) {
+        ::tcflush(fd, TCOFLUSH);
         m_writeIncomplete = false;
     }
     const QDeadlineTimer deadline(kWriteTimeoutMs, Qt::PreciseTimer);
-    int result = 1;
-    for (std::uint32_t offset = 0; offset < length && result == 1;) {
+    for (std::uint32_t offset = 0; offset < length;) {
         const std::uint32_t piece = std::min(kWritePiece, length - offset);
-        if (m_port.write(reinterpret_cast<const char*>(data + offset), piece) != piece) {
-            result = 0;
-            break;
+        if (!WritePiece(fd, data + offset, piece, deadline)) {
+            m_writeIncomplete = true;
+            return 0;
         }
         offset += piece;
-        // A false from the wait may only mean that it found no bytes to read: go on until the
-        // deadline, unless the device is gone.
-        while (m_port.bytesToWrite() > 0 && !m_failed && !deadline.hasExpired()) {
-            m_port.waitForBytesWritten(
-                static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)));
+    }
+    return 1;
+}
+
+// Straight to the descriptor rather than through QSerialPort's buffer: QSerialPort's wait for
+// written bytes also reads, taking bytes its own read notifier has been told about, after
+// which that notifier finds nothing and gives up reading for good.
+bool SerialWorker::WritePiece(int fd, const std::uint8_t* data, std::size_t size,
+                              const QDeadlineTimer& deadline) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written > 0) {
+            data += written;
+            size -= static_cast<std::size_t>(written);
+            continue;
         }
-        if (m_port.bytesToWrite() > 0 || m_failed) {
-            result = 0;
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            if (errno == EIO || errno == ENXIO || errno == ENODEV) {
+                MarkFailed();
+            }
+            return false;
+        }
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) {
+            return false;
+        }
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) {
+            return false;
         }
     }
-    if (result == 0) {
-        m_writeIncomplete = true;
-    }
-    LeaveGuard();
-    return result;
+    return true;
 }

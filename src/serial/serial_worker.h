@@ -2,9 +2,12 @@
 // The receive thread's side of the port: owns the QSerialPort, cuts the received bytes into
 // bursts for the callback, and performs every write. Lives and dies on the receive thread.
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QObject>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -12,6 +15,10 @@
 #include <vector>
 
 #include "serial/serial_session.h"
+
+#if !defined(Q_OS_UNIX)
+#error "The serial worker writes to a POSIX descriptor."
+#endif
 
 struct SerialConfig {
     QString path;
@@ -41,6 +48,8 @@ public:
     ~SerialWorker() override;
 
     SerialOpenReport OpenPort();
+    // Receives and writes until the session asks to stop, or until the device fails.
+    void Run();
     // Discards both queues and closes the device.
     void ClosePort();
     // True once the device failed (unplugged, peer gone): the thread is on its way out.
@@ -48,12 +57,16 @@ public:
 
     int WriteNow(const std::uint8_t* data, std::uint32_t length);
     // Runs the writes other threads have queued, in their order.
-    Q_INVOKABLE void DrainWrites();
+    void DrainWrites();
 
 private:
+    void OnWake();
     Q_INVOKABLE void OnNewData();
     void OnSilence();
     void OnPortError(QSerialPort::SerialPortError error);
+    void MarkFailed();
+    bool WritePiece(int fd, const std::uint8_t* data, std::size_t size,
+                    const QDeadlineTimer& deadline);
     void EndBurst();
     void StartBurst();
     void Deliver(qint64 count);
@@ -61,7 +74,10 @@ private:
 
     SerialConfig m_config;
     SerialSession& m_session;
+    // First: it gives the thread the event dispatcher that the port and the timers need.
+    QEventLoop m_loop;
     QSerialPort m_port;
+    QSocketNotifier m_wake;
     QTimer m_silenceTimer;
     QTimer m_burstTimer;
     QElapsedTimer m_sinceData;
@@ -69,11 +85,11 @@ private:
     std::vector<std::uint8_t> m_buffer;
     // Bytes at the front of the port's buffer that belong to the burst being collected.
     qint64 m_burstBytes = 0;
-    // Depth of callbacks and writes in progress; received bytes wait until it is back to 0, so
-    // the callback never runs inside itself or inside a write.
+    // Callbacks in progress; bytes noticed meanwhile (by an event loop the callback runs) wait
+    // until it is back to 0, so the callback never runs inside itself.
     int m_guard = 0;
     bool m_dataDeferred = false;
     bool m_failed = false;
-    // The last write left bytes behind: the next one discards them first.
+    // The last write left bytes in the system's queue: the next one discards them first.
     bool m_writeIncomplete = false;
 };
