@@ -229,6 +229,9 @@ void ModemSender::Report(int percent) {
     }
     if (callback != nullptr)
         callback(user, percent);
+    // Only now: whoever waits for m_busy to drop must find the 100 percent already reported.
+    if (percent == kCompleted)
+        m_busy = 0;
 }
 
 int ModemSender::HandleLocked(std::uint8_t b) {
@@ -289,9 +292,8 @@ int ModemSender::HandleLocked(std::uint8_t b) {
         case ModemState::kFinished:
             if (IsAnswer(b) && m_endOfBatchSent) {
                 m_endOfBatchSent = false;
-                m_busy = 0;
                 EmptyQueue();
-                return 100;
+                return kCompleted;
             }
             break;
     }
@@ -357,9 +359,8 @@ int ModemSender::HandleStandardLocked(std::uint8_t b) {
                 break;
             if (b == kModemAck) {
                 m_endOfBatchSent = false;
-                m_busy = 0;
                 EmptyQueue();
-                return 100;
+                return kCompleted;
             }
             if (b == kModemNak || b == kModemCrcRequest)
                 Resend();

@@ -105,6 +105,8 @@ public:
 
 private:
     static constexpr int kNoReport = -1;
+    // The final acknowledgement: reported as 100 percent, then m_busy drops.
+    static constexpr int kCompleted = 100;
 
     // Each returns the percentage to report afterwards, or kNoReport; the caller reports it
     // outside the lock so that the callback may call back in.

@@ -413,6 +413,19 @@ TEST(ModemReceiveSink, RoutesBytesToTheSenderOnlyWhileBusy) {
     ResetLinkFlags();
 }
 
+// Whoever polls m_busy from another thread (the command line, the production mode) takes its
+// drop as the end of the transfer and must then find the 100 percent already reported.
+TEST(ModemSenderProgress, HundredPercentIsReportedBeforeBusyDrops) {
+    for (const ModemDialect dialect : {ModemDialect::kBootLoader, ModemDialect::kStandard}) {
+        SenderRig rig(1124, "fw.bin", dialect);
+        rig.RunCleanTransfer();
+        ASSERT_FALSE(rig.progress.empty());
+        EXPECT_EQ(rig.progress.back(), 100);
+        EXPECT_EQ(rig.busyWhenReported.back(), 1);
+        EXPECT_EQ(rig.sender->m_busy.load(), 0);
+    }
+}
+
 class CountingOutput : public ModemOutput {
 public:
     void WritePacket(const std::uint8_t*, std::size_t length) override { bytes += length; }

@@ -64,6 +64,7 @@ struct SenderRig {
         rig->progress.push_back(percent);
         // Calls back into the sender from its own callback, as the GUI side may.
         rig->percentSeen.push_back(percent == 100 ? 100 : rig->sender->Percent());
+        rig->busyWhenReported.push_back(rig->sender->m_busy.load());
     }
 
     void Feed(std::uint8_t b) { sender->HandleByte(b); }
@@ -103,4 +104,5 @@ struct SenderRig {
     ModemDialect dialect;
     std::vector<int> progress;
     std::vector<int> percentSeen;
+    std::vector<int> busyWhenReported;
 };
