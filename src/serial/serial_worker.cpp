@@ -9,6 +9,7 @@
 #include <optional>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -94,6 +95,16 @@ bool DeviceHungUp(qintptr handle) {
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// Waits until the driver has sent what was written, or the deadline passes (a vanished device
+// or a stalled line must not hold the close up for longer than a write may take).
+void DrainOutput(qintptr handle, const QDeadlineTimer& deadline) {
+    int queued = 0;
+    while (::ioctl(static_cast<int>(handle), TIOCOUTQ, &queued) == 0 && queued > 0 &&
+           !deadline.hasExpired()) {
+        ::usleep(1000);
+    }
+}
+
 }  // namespace
 
 SerialWorker::SerialWorker(const SerialConfig& config, SerialSession& session)
@@ -161,7 +172,11 @@ void SerialWorker::ClosePort() {
     m_burstTimer.stop();
     if (m_port.isOpen()) {
         disconnect(&m_port, nullptr, this, nullptr);
-        m_port.clear(QSerialPort::AllDirections);
+        // A command written just before the close is still in the driver: discarding it would
+        // lose it although its write reported success. Let the line take it, bounded like a
+        // write; only what the peer sent is dropped.
+        DrainOutput(m_port.handle(), QDeadlineTimer(kWriteTimeoutMs));
+        m_port.clear(QSerialPort::Input);
         m_port.close();
     }
 }

@@ -59,6 +59,24 @@ TEST(SerialCloseTest, NoCallbackAfterClose) {
     EXPECT_EQ(chunks.Count(), atClose);
 }
 
+// A one-shot command is written and the port closed at once (the command line does exactly
+// that): the bytes the write accepted must still reach the peer. Whether a close that discards
+// the transmit side catches them in flight is a race, so the test gives it many chances.
+TEST(SerialCloseTest, CloseRightAfterAWriteKeepsTheWrittenBytes) {
+    PtyPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    std::vector<std::uint8_t> frame(24);
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<std::uint8_t>(0xA0 + i);
+    for (int round = 0; round < 100; ++round) {
+        CSerial port;
+        ASSERT_EQ(port.Open(peer.Path(), 9600), 1);
+        ASSERT_EQ(port.Write(frame.data(), static_cast<std::uint32_t>(frame.size())), 1);
+        ASSERT_EQ(port.Close(), 1);
+        ASSERT_EQ(peer.Receive(frame.size(), 1000ms), frame) << "round " << round;
+    }
+}
+
 TEST(SerialCloseTest, ReopenReceivesOnlyNewBytes) {
     PtyPeer peer;
     ASSERT_TRUE(peer.Ok());
