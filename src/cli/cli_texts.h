@@ -52,6 +52,7 @@ inline constexpr CliText kNoStatus{"the controller sent no status", "控制器�
 inline constexpr CliText kConfirmNeeded{"factory-restore changes the controller: add --yes",
                                         "恢复出厂设置会改变控制器：请加 --yes"};
 inline constexpr CliText kSent{"sent %1", "已发送 %1"};
+inline constexpr CliText kNotSent{"the port did not take %1", "串口未能发送 %1"};
 inline constexpr CliText kNoPorts{"no serial ports found", "没有找到串口"};
 inline constexpr CliText kUnknownCommand{"unknown command: %1", "未知命令: %1"};
 }  // namespace cli_text

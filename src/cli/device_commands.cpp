@@ -7,6 +7,7 @@
 #include "cli/cli_texts.h"
 #include "core/commands/one_shot_commands.h"
 #include "serial/port_list.h"
+#include "serial/serial.h"
 
 int RunPorts(const QStringList& arguments) {
     CommandOptions options("ports",
@@ -83,8 +84,12 @@ int RunOneShot(const QStringList& arguments) {
     if (!session.Open())
         return kExitPortError;
     const CommandFrame frame = command->frame();
-    session.Write(frame);
-    PrintError(Text(cli_text::kSent)
-                   .arg(QString::fromLatin1(reinterpret_cast<const char*>(frame.data() + 3), 5)));
+    const QString letters = QString::fromLatin1(reinterpret_cast<const char*>(frame.data() + 3), 5);
+    // Nothing answers these commands, so the port's word is the only sign they left.
+    if (g_serial.Write(frame.data(), static_cast<std::uint32_t>(frame.size())) != 1) {
+        PrintError(Text(cli_text::kNotSent).arg(letters));
+        return kExitPortError;
+    }
+    PrintError(Text(cli_text::kSent).arg(letters));
     return kExitOk;
 }
