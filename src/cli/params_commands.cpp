@@ -28,7 +28,12 @@ int ReportRead(ReadOutcome outcome, int blocksSeen) {
     return kExitNoAnswer;
 }
 
+// Opens the port if need be, connects and collects the seven blocks.
 std::optional<ParameterBlock> ReadController(ControllerSession& session, int* exitCode) {
+    if (!session.IsOpen() && !session.Open()) {
+        *exitCode = kExitPortError;
+        return std::nullopt;
+    }
     ParameterBlock blocks{};
     int seen = 0;
     *exitCode = ReportRead(session.ConnectAndRead(blocks, &seen), seen);
@@ -104,8 +109,6 @@ int RunRead(const QStringList& arguments) {
         return *code;
 
     ControllerSession session(options.Link());
-    if (!session.Open())
-        return kExitPortError;
     int code = kExitOk;
     const auto blocks = ReadController(session, &code);
     if (!blocks)
@@ -144,8 +147,6 @@ int RunWrite(const QStringList& arguments) {
         return ReportFileRefused(files.first(), parsed.m_failure);
 
     ControllerSession session(options.Link());
-    if (!session.Open())
-        return kExitPortError;
     int code = kExitOk;
     const auto current = ReadController(session, &code);
     if (!current)
@@ -210,8 +211,6 @@ int RunCheck(const QStringList& arguments) {
     ParameterValues values;
     if (fromPort) {
         ControllerSession session(options.Link());
-        if (!session.Open())
-            return kExitPortError;
         int code = kExitOk;
         const auto blocks = ReadController(session, &code);
         if (!blocks)
