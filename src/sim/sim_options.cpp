@@ -236,22 +236,28 @@ std::optional<SimOptions> ParseSimArguments(const std::vector<std::string>& argu
 }
 
 std::string SimUsage(std::string_view program) {
-    std::string text = "Usage: " + std::string(program) +
-                       " [options]\n\n"
-                       "Simulated motor controller on a pseudo-terminal. Prints the tool-side\n"
-                       "device path as the first line and serves until SIGINT or SIGTERM.\n\n"
-                       "Options:\n";
+    // Built with append rather than operator+: gcc 12 warns falsely (-Wrestrict) about the
+    // temporaries of the latter when optimising.
+    std::string text = "Usage: ";
+    text.append(program);
+    text.append(
+        " [options]\n\n"
+        "Simulated motor controller on a pseudo-terminal. Prints the tool-side\n"
+        "device path as the first line and serves until SIGINT or SIGTERM.\n\n"
+        "Options:\n");
+    constexpr std::size_t kHelpColumn = 26;
     for (const OptionSpec& s : Specs()) {
-        std::string left = "  " + std::string(s.name);
+        std::string left = "  ";
+        left.append(s.name);
         if (!s.argument.empty()) {
-            left += " " + std::string(s.argument);
+            left.append(" ").append(s.argument);
         }
-        if (left.size() < 26) {
-            left.resize(26, ' ');
+        if (left.size() < kHelpColumn) {
+            left.resize(kHelpColumn, ' ');
         } else {
-            left += "\n" + std::string(26, ' ');
+            left.append("\n").append(kHelpColumn, ' ');
         }
-        text += left + std::string(s.help) + "\n";
+        text.append(left).append(s.help).append("\n");
     }
     return text;
 }
