@@ -176,7 +176,6 @@ void ModemSender::PushByte(std::uint8_t b) {
             report = PopAndHandle();
         m_rxQueue[m_rxCount % kModemQueueCapacity] = b;
         ++m_rxCount;
-        m_rxPending = 1;
     }
     Report(report);
 }
@@ -186,7 +185,7 @@ void ModemSender::ProcessQueue() {
         int report = kNoReport;
         {
             std::lock_guard lock(m_lock);
-            if (m_rxPending == 0)
+            if (m_rxRead == m_rxCount)
                 return;
             report = PopAndHandle();
         }
@@ -214,7 +213,6 @@ int ModemSender::PopAndHandle() {
 void ModemSender::EmptyQueue() {
     m_rxCount = 0;
     m_rxRead = 0;
-    m_rxPending = 0;
 }
 
 void ModemSender::Report(int percent) {

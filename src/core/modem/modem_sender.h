@@ -150,7 +150,6 @@ private:
     std::uint8_t m_rxQueue[kModemQueueCapacity] = {};
     std::uint32_t m_rxCount = 0;
     std::uint32_t m_rxRead = 0;
-    int m_rxPending = 0;
 };
 
 extern ModemSender g_modem;
