@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <span>
 
+#include "core/protocol/command_frame.h"
+
 inline constexpr std::size_t kControllerFrameMax = 48;
 inline constexpr std::uint8_t kControllerHeader = 0xC0;
-// The tool's own header, seen when a link echoes our frames.
-inline constexpr std::uint8_t kCommandEchoHeader = 0xC9;
-inline constexpr std::uint8_t kFrameEnd = 0x0D;
 
 // A complete frame as it lies in the parser's window, header at position 0. The decoders read
 // fixed positions up to 21 whatever L says, so they get the whole window.

@@ -9,8 +9,10 @@ constexpr std::uint8_t kLastPos = kControllerFrameMax - 1;
 // Past the end: the advance step turns it into "next byte at position 0, hunting".
 constexpr std::uint8_t kRestart = kControllerFrameMax;
 
+// Our own header too: an echo of our frame is then taken whole and dropped, rather than
+// hunted through for a header.
 bool IsHeader(std::uint8_t b) {
-    return b == kControllerHeader || b == kCommandEchoHeader;
+    return b == kControllerHeader || b == kCommandHeader;
 }
 }  // namespace
 
@@ -48,7 +50,7 @@ void FrameParser::Feed(std::span<const std::uint8_t> bytes, ControllerFrameHandl
 }
 
 void FrameParser::CompleteFrame(std::uint8_t terminator, ControllerFrameHandler& handler) {
-    const bool valid = m_xor == m_window[m_size] && terminator == kFrameEnd;
+    const bool valid = m_xor == m_window[m_size] && terminator == kFrameTerminator;
     if (!valid) {
         g_frameErrorCount.fetch_add(1);
     } else if (m_window[0] == kControllerHeader) {
