@@ -241,13 +241,7 @@ int ModemSender::HandleLocked(std::uint8_t b) {
         return HandleStandardLocked(b);
     switch (m_state) {
         case ModemState::kWaitStart:
-            // Without an image there is nothing to announce: keep waiting rather than send an
-            // empty file.
-            if (b == kModemCrcRequest && m_imageSize != 0) {
-                m_crcRequestCount = 0;
-                m_state = ModemState::kWaitHeaderAck;
-                SendHeaderBlock(ModemHeaderKind::kFileInfo);
-            }
+            AnnounceOnRequest(b);
             break;
         case ModemState::kWaitHeaderAck:
             if (b == kModemAck)
@@ -301,11 +295,7 @@ int ModemSender::HandleLocked(std::uint8_t b) {
 int ModemSender::HandleStandardLocked(std::uint8_t b) {
     switch (m_state) {
         case ModemState::kWaitStart:
-            if (b == kModemCrcRequest && m_imageSize != 0) {
-                m_crcRequestCount = 0;
-                m_state = ModemState::kWaitHeaderAck;
-                SendHeaderBlock(ModemHeaderKind::kFileInfo);
-            }
+            AnnounceOnRequest(b);
             break;
         case ModemState::kWaitHeaderAck:
             if (b == kModemAck) {
@@ -365,6 +355,15 @@ int ModemSender::HandleStandardLocked(std::uint8_t b) {
             break;
     }
     return kNoReport;
+}
+
+void ModemSender::AnnounceOnRequest(std::uint8_t b) {
+    // Without an image there is nothing to announce: keep waiting rather than send an empty file.
+    if (b == kModemCrcRequest && m_imageSize != 0) {
+        m_crcRequestCount = 0;
+        m_state = ModemState::kWaitHeaderAck;
+        SendHeaderBlock(ModemHeaderKind::kFileInfo);
+    }
 }
 
 ModemCrcOrder ModemSender::CrcOrder() const {

@@ -112,6 +112,8 @@ private:
     // outside the lock so that the callback may call back in.
     int HandleLocked(std::uint8_t b);
     int HandleStandardLocked(std::uint8_t b);
+    // Both dialects: the receiver's first "C" gets block 0 with the file's name and size.
+    void AnnounceOnRequest(std::uint8_t b);
     void Resend();
     ModemCrcOrder CrcOrder() const;
     int SendDataBlock();
