@@ -52,8 +52,6 @@ public:
     void Run();
     // Discards both queues and closes the device.
     void ClosePort();
-    // True once the device failed (unplugged, peer gone): the thread is on its way out.
-    bool Failed() const { return m_failed; }
 
     int WriteNow(const std::uint8_t* data, std::uint32_t length);
     // Runs the writes other threads have queued, in their order.
@@ -89,6 +87,7 @@ private:
     // until it is back to 0, so the callback never runs inside itself.
     int m_guard = 0;
     bool m_dataDeferred = false;
+    // The device failed (unplugged, peer gone): the thread is on its way out.
     bool m_failed = false;
     // The last write left bytes in the system's queue: the next one discards them first.
     bool m_writeIncomplete = false;
