@@ -12,9 +12,6 @@
 // and everything else.
 enum class SystemLanguage { ChinesePrc, UsEnglish, Other };
 
-inline constexpr int kLangIdChinesePrc = 0x0804;
-inline constexpr int kLangIdUsEnglish = 0x0409;
-
 SystemLanguage ClassifyLocale(const QLocale& locale);
 // The user's system locale (LANG / LC_* on Linux).
 SystemLanguage CurrentSystemLanguage();
