@@ -50,7 +50,8 @@ public:
     SerialOpenReport OpenPort();
     // Receives and writes until the session asks to stop, or until the device fails.
     void Run();
-    // Discards both queues and closes the device.
+    // Lets the line take what was written (bounded like a write), drops what was received, and
+    // closes the device.
     void ClosePort();
 
     int WriteNow(const std::uint8_t* data, std::uint32_t length);
