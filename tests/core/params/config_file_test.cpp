@@ -221,6 +221,8 @@ const Refused kRefused[] = {
     {"300", WithLine(5, "300"), {ImportError::kOutOfRange, 5}},
     {"256", WithLine(119, "256"), {ImportError::kOutOfRange, 119}},
     {"a very long number", WithLine(2, "99999999999999999999999"), {ImportError::kOutOfRange, 2}},
+    // 2^32: a parser that lets the number run on wraps it to exactly 0.
+    {"a number that wraps to zero", WithLine(6, "4294967296"), {ImportError::kOutOfRange, 6}},
     {"12abc", WithLine(7, "12abc"), {ImportError::kNotANumber, 7}},
     {"empty line", WithLine(3, ""), {ImportError::kEmptyLine, 3}},
     {"blank line", WithLine(40, "  \t "), {ImportError::kEmptyLine, 40}},
