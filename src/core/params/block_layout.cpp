@@ -6,17 +6,6 @@ using F = ParamField;
 using C = Coding;
 using V = Conversion;
 
-constexpr LayoutRow Row(int block, int byte, Coding coding, Conversion conversion,
-                        ParamField both) {
-    return {static_cast<std::uint8_t>(block),
-            static_cast<std::uint8_t>(byte),
-            coding,
-            0,
-            conversion,
-            both,
-            both,
-            0};
-}
 constexpr LayoutRow Split(int block, int byte, Coding coding, Conversion conversion,
                           ParamField decodeTo, ParamField encodeFrom) {
     return {static_cast<std::uint8_t>(block),
@@ -27,6 +16,10 @@ constexpr LayoutRow Split(int block, int byte, Coding coding, Conversion convers
             decodeTo,
             encodeFrom,
             0};
+}
+constexpr LayoutRow Row(int block, int byte, Coding coding, Conversion conversion,
+                        ParamField both) {
+    return Split(block, byte, coding, conversion, both, both);
 }
 constexpr LayoutRow Bit(int block, int byte, int bit, Conversion conversion, ParamField both,
                         int choice = 0) {
