@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_case_name.h"
+
 #include <cctype>
 #include <optional>
 #include <ostream>
@@ -62,15 +64,7 @@ TEST_P(LanguageDecisionTable, AppliedShownAndStored) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LanguageDecisionTable, testing::ValuesIn(kDecisionCases),
-                         [](const testing::TestParamInfo<DecisionCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) {
-                                     ch = '_';
-                                 }
-                             }
-                             return name;
-                         });
+                         CaseName());
 
 class StartupLanguage : public SettingsFile {};
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_case_name.h"
+
 #include <cctype>
 #include <ostream>
 #include <random>
@@ -179,14 +181,7 @@ TEST_P(ImportAccepts, TheSevenBlocks) {
         EXPECT_EQ(WrittenBlock(n), blocks[n - 1]) << n;
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ImportAccepts, ::testing::ValuesIn(kAccepted),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, ImportAccepts, ::testing::ValuesIn(kAccepted), CaseName());
 
 struct Refused {
     const char* name;
@@ -262,13 +257,7 @@ TEST_P(ImportRefuses, WithTheLineAndChangesNothing) {
     EXPECT_EQ(g_calibReceived.load(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, ImportRefuses, ::testing::ValuesIn(kRefused), [](const auto& info) {
-    std::string name = info.param.name;
-    for (char& ch : name)
-        if (!std::isalnum(static_cast<unsigned char>(ch)))
-            ch = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Files, ImportRefuses, ::testing::ValuesIn(kRefused), CaseName());
 
 TEST(ImportFailureText, NamesTheLineAndTheReason) {
     EXPECT_EQ(DescribeImportFailure({ImportError::kOutOfRange, 5}), "line 5: not within 0..255");
@@ -360,13 +349,7 @@ TEST_P(SaveAfterConnectRefuses, WhenAPageWouldNotExchange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, SaveAfterConnectRefuses, ::testing::ValuesIn(kPageRefusals),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+                         CaseName());
 
 TEST_F(ParamsTest, EdgesOfThePageRangesStillSave) {
     ParameterBlock received{};

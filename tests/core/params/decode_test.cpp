@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_case_name.h"
+
 #include <algorithm>
 #include <cctype>
 #include <ostream>
@@ -334,14 +336,7 @@ TEST_P(DecodeExamples, GivesTheValue) {
     EXPECT_EQ(c.get(values), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Known, DecodeExamples, ::testing::ValuesIn(kDecodeCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Known, DecodeExamples, ::testing::ValuesIn(kDecodeCases), CaseName());
 
 TEST_F(ParamsTest, DecoderOutputsComeFromTheirBytes) {
     ParameterValues values;

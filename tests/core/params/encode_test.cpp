@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_case_name.h"
+
 #include <cctype>
 #include <limits>
 #include <ostream>
@@ -317,14 +319,7 @@ TEST_P(EncodeExamples, WritesTheBytes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Known, EncodeExamples, ::testing::ValuesIn(kEncodeCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Known, EncodeExamples, ::testing::ValuesIn(kEncodeCases), CaseName());
 
 // Bytes each encoder owns; every other byte of its frame must go back as it stood.
 struct Ownership {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_case_name.h"
+
 #include "frame_test_support.h"
 
 namespace {
@@ -130,14 +132,7 @@ TEST_P(FrameStream, DispatchesAndCounts) {
     EXPECT_EQ(g_announceSeen.load(), announced ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Streams, FrameStream, ::testing::ValuesIn(StreamCases()),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (char& ch : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Streams, FrameStream, ::testing::ValuesIn(StreamCases()), CaseName());
 
 TEST(FrameParser, ParameterFrameRaisesTheFlagBeforeDecodingAndRefreshAfter) {
     ResetReceiveSide();
