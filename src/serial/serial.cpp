@@ -172,7 +172,7 @@ int CSerial::Write(const std::uint8_t* data, std::uint32_t length) {
         return 0;
     }
     if (SerialThread::CurrentSession() == session.get()) {
-        return session->WriteOnReceiveThread(data, length);
+        return SerialThread::WriteOnReceiveThread(data, length);
     }
     return session->Submit(data, length);
 }

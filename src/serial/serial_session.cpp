@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "serial/serial_worker.h"
-
 // The receive thread is woken through a pipe rather than by posting Qt events to it: nothing
 // allocated by one thread is then freed by the other behind a lock the sanitizers cannot see.
 SerialSession::SerialSession() {
@@ -34,9 +32,8 @@ void SerialSession::TakeWakeUps() {
     }
 }
 
-void SerialSession::ReportOpened(SerialWorker* worker) {
+void SerialSession::ReportOpened() {
     std::lock_guard lock(m_mutex);
-    m_worker = worker;
     m_accepting = true;
     m_reported = true;
     m_cv.notify_all();
@@ -90,20 +87,6 @@ void SerialSession::FinishWrite(int result) {
     m_cv.notify_all();
 }
 
-int SerialSession::WriteOnReceiveThread(const std::uint8_t* data, std::uint32_t length) {
-    SerialWorker* worker = nullptr;
-    {
-        std::lock_guard lock(m_mutex);
-        if (!m_accepting) {
-            return 0;
-        }
-        worker = m_worker;
-    }
-    // Writes queued by other threads were called earlier: they go first.
-    worker->DrainWrites();
-    return worker->WriteNow(data, length);
-}
-
 void SerialSession::RequestStop() {
     std::lock_guard lock(m_mutex);
     m_stopRequested.store(true);
@@ -115,7 +98,6 @@ void SerialSession::RequestStop() {
 void SerialSession::CloseWrites() {
     std::lock_guard lock(m_mutex);
     m_accepting = false;
-    m_worker = nullptr;
     for (WriteJob* job : m_jobs) {
         job->result = 0;
         job->done = true;

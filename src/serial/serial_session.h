@@ -1,8 +1,9 @@
 #pragma once
 // What one receive thread shares with the threads that use the port: the outcome of opening,
-// the queue of writes from other threads, and the stop request. Everything here is guarded by
-// one standard mutex so that the hand-over between threads is plain to see (and to the thread
-// sanitizer).
+// the queue of writes from other threads, and the stop request. A plain mailbox: it knows
+// nothing of the worker that empties it, and only the worker writes to the port. Everything here
+// is guarded by one standard mutex so that the hand-over between threads is plain to see (and to
+// the thread sanitizer).
 
 #include <QString>
 #include <atomic>
@@ -10,8 +11,6 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
-
-class SerialWorker;
 
 enum class SerialOpenFailure {
     None,
@@ -39,8 +38,8 @@ public:
     int WakeFd() const { return m_wakeRead; }
     void TakeWakeUps();
 
-    // Receive thread: the port is open (worker accepts writes) or could not be opened.
-    void ReportOpened(SerialWorker* worker);
+    // Receive thread: the port is open (writes are accepted) or could not be opened.
+    void ReportOpened();
     void ReportFailed(const SerialOpenReport& report);
     // Opening thread: blocks until one of the two above.
     SerialOpenReport WaitForOpenReport();
@@ -52,8 +51,6 @@ public:
     bool TakeWrite(const std::uint8_t** data, std::uint32_t* length);
     // Receive thread: result of the write last taken.
     void FinishWrite(int result);
-    // Receive thread, in its callback: runs the queued writes, then this one.
-    int WriteOnReceiveThread(const std::uint8_t* data, std::uint32_t length);
 
     // Any thread: no callback starts after this returns, and the receive thread ends soon.
     void RequestStop();
@@ -77,7 +74,6 @@ private:
     std::condition_variable m_cv;
     bool m_reported = false;
     SerialOpenReport m_report;
-    SerialWorker* m_worker = nullptr;  // valid while m_accepting
     bool m_accepting = false;
     std::deque<WriteJob*> m_jobs;
     WriteJob* m_current = nullptr;

@@ -4,6 +4,8 @@
 
 namespace {
 thread_local SerialSession* t_session = nullptr;
+// Set while the port is open; only this thread's callback reaches it.
+thread_local SerialWorker* t_worker = nullptr;
 }
 
 SerialThread::SerialThread(SerialConfig config, std::shared_ptr<SerialSession> session)
@@ -15,6 +17,15 @@ SerialThread::~SerialThread() {
 
 SerialSession* SerialThread::CurrentSession() {
     return t_session;
+}
+
+int SerialThread::WriteOnReceiveThread(const std::uint8_t* data, std::uint32_t length) {
+    if (t_worker == nullptr) {
+        return 0;
+    }
+    // Writes queued by other threads were called earlier: they go first.
+    t_worker->DrainWrites();
+    return t_worker->WriteNow(data, length);
 }
 
 bool SerialThread::Start() {
@@ -47,8 +58,10 @@ void SerialThread::Run(const SerialConfig& config, const std::shared_ptr<SerialS
         if (report.failure != SerialOpenFailure::None) {
             session->ReportFailed(report);
         } else {
-            session->ReportOpened(&worker);
+            session->ReportOpened();
+            t_worker = &worker;
             worker.Run();
+            t_worker = nullptr;
             worker.ClosePort();
         }
         // Before the worker goes: no other thread may hand it work any more.

@@ -25,6 +25,9 @@ public:
 
     // The session served by the calling thread, or null when it is no receive thread.
     static SerialSession* CurrentSession();
+    // A write from the receive callback: the thread's own worker writes the bytes, after the
+    // writes other threads queued earlier. 0 when called on no receive thread with an open port.
+    static int WriteOnReceiveThread(const std::uint8_t* data, std::uint32_t length);
 
 private:
     static void Run(const SerialConfig& config, const std::shared_ptr<SerialSession>& session);
