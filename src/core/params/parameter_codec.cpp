@@ -5,180 +5,12 @@
 
 #include "core/params/param_conversions.h"
 #include "core/params/param_state.h"
+#include "core/params/value_slot.h"
 
 namespace {
 
 using F = ParamField;
 using V = Conversion;
-
-// Where a field lives in the value set; exactly one pointer is set for page and window values.
-struct Slot {
-    float* m_float = nullptr;
-    int* m_int = nullptr;
-    std::uint32_t* m_unsigned = nullptr;
-    bool* m_bool = nullptr;
-    PinValues* m_pin = nullptr;
-};
-
-Slot SlotOf(ParameterValues& v, ParamField field) {
-    Page0Values& p0 = v.m_page0;
-    Page1Values& p1 = v.m_page1;
-    Page3Values& p3 = v.m_page3;
-    if (IsPinField(field))
-        return {.m_pin = &v.m_portPage.m_pins[PinIndex(field)]};
-    switch (field) {
-        case F::kModelCombo:
-            return {.m_int = &p0.m_modelIndex};
-        case F::kVoltageCombo:
-            return {.m_int = &p0.m_voltageIndex};
-        case F::kBrandCombo:
-            return {.m_int = &p0.m_brandIndex};
-        case F::kOverVoltage:
-            return {.m_float = &p0.m_overVoltage};
-        case F::kSoftUnderVoltage:
-            return {.m_float = &p0.m_softUnderVoltage};
-        case F::kUnderVoltageHysteresis:
-            return {.m_float = &p0.m_underVoltageHysteresis};
-        case F::kRegenCurrentLimit:
-            return {.m_unsigned = &p0.m_regenCurrentLimit};
-        case F::kPhaseCurrentLimit:
-            return {.m_unsigned = &p0.m_phaseCurrentLimit};
-        case F::kUnderVoltage:
-            return {.m_float = &p0.m_underVoltage};
-        case F::kSwVersion:
-            return {.m_float = &p0.m_swVersion};
-        case F::kHwVersion:
-            return {.m_float = &p0.m_hwVersion};
-        case F::kThrottleStart:
-            return {.m_float = &p0.m_throttleStart};
-        case F::kThrottleEnd:
-            return {.m_float = &p0.m_throttleEnd};
-        case F::kThrottleLowProtect:
-            return {.m_float = &p0.m_throttleLowProtect};
-        case F::kThrottleHighProtect:
-            return {.m_float = &p0.m_throttleHighProtect};
-        case F::kFallSlope:
-            return {.m_int = &p0.m_fallSlope};
-        case F::kRiseSlope:
-            return {.m_int = &p0.m_riseSlope};
-        case F::kStartTorque:
-            return {.m_int = &p0.m_startTorque};
-        case F::kEngageTorque:
-            return {.m_int = &p0.m_engageTorque};
-
-        case F::kBusCurrentMax:
-            return {.m_unsigned = &p1.m_busCurrentMax};
-        case F::kLowSpeedRatio:
-            return {.m_unsigned = &p1.m_lowSpeedRatio};
-        case F::kMidSpeedRatio:
-            return {.m_unsigned = &p1.m_midSpeedRatio};
-        case F::kHighSpeedRatio:
-            return {.m_unsigned = &p1.m_highSpeedRatio};
-        case F::kFluxWeakening:
-            return {.m_unsigned = &p1.m_fluxWeakening};
-        case F::kCurrentKp:
-            return {.m_unsigned = &p1.m_currentKp};
-        case F::kStartPhaseCurrent:
-            return {.m_unsigned = &p1.m_startPhaseCurrent};
-        case F::kSpeedLimitRatio:
-            return {.m_unsigned = &p1.m_speedLimitRatio};
-        case F::kSoftStartLevelCombo:
-            return {.m_int = &p1.m_softStartLevelIndex};
-        case F::kSExitTime:
-            return {.m_unsigned = &p1.m_sExitTime};
-        case F::kSRecoveryTime:
-            return {.m_unsigned = &p1.m_sRecoveryTime};
-        case F::kMtpa:
-            return {.m_unsigned = &p1.m_mtpa};
-        case F::kMaxRpm:
-            return {.m_unsigned = &p1.m_maxRpm};
-        case F::kLowSpeedCurrent:
-            return {.m_unsigned = &p1.m_lowSpeedCurrent};
-        case F::kMidSpeedCurrent:
-            return {.m_unsigned = &p1.m_midSpeedCurrent};
-        case F::kOverModulation:
-            return {.m_unsigned = &p1.m_overModulation};
-        case F::kCurrentKi:
-            return {.m_unsigned = &p1.m_currentKi};
-        case F::kLimitPhaseCurrent:
-            return {.m_unsigned = &p1.m_limitPhaseCurrent};
-        case F::kCapProtectTime:
-            return {.m_unsigned = &p1.m_capProtectTime};
-        case F::kSoftStartCheck:
-            return {.m_bool = &p1.m_softStartCheck};
-        case F::kSpeedLimitCheck:
-            return {.m_bool = &p1.m_speedLimitCheck};
-        case F::kAutoExitCheck:
-            return {.m_bool = &p1.m_autoExitCheck};
-        case F::kConstantSpeedCheck:
-            return {.m_bool = &p1.m_constantSpeedCheck};
-        case F::kHillHoldCheck:
-            return {.m_bool = &p1.m_hillHoldCheck};
-        case F::kThreeSpeedMode:
-            return {.m_int = &p1.m_threeSpeedMode};
-        case F::kDefaultGear:
-            return {.m_int = &p1.m_defaultGear};
-
-        case F::kHallAngle:
-            return {.m_int = &p3.m_hallAngle};
-        case F::kMotorTempStart:
-            return {.m_unsigned = &p3.m_motorTempStart};
-        case F::kMotorTempOver:
-            return {.m_unsigned = &p3.m_motorTempOver};
-        case F::kMotorTempMax:
-            return {.m_unsigned = &p3.m_motorTempMax};
-        case F::kControllerTempProtect:
-            return {.m_unsigned = &p3.m_controllerTempProtect};
-        case F::kDampingFactor:
-            return {.m_unsigned = &p3.m_dampingFactor};
-        case F::kSpeedDisplayAdjust:
-            return {.m_unsigned = &p3.m_speedDisplayAdjust};
-        case F::kReverseSpeedRatio:
-            return {.m_unsigned = &p3.m_reverseSpeedRatio};
-        case F::kPolePairs:
-            return {.m_unsigned = &p3.m_polePairs};
-        case F::kEbsRatio:
-            return {.m_unsigned = &p3.m_ebsRatio};
-        case F::kPushAssistSpeed:
-            return {.m_unsigned = &p3.m_pushAssistSpeed};
-        case F::kPushAssistTorque:
-            return {.m_unsigned = &p3.m_pushAssistTorque};
-        case F::kDirection:
-            return {.m_int = &p3.m_direction};
-        case F::kMotorType:
-            return {.m_int = &p3.m_motorType};
-        case F::kOutputType:
-            return {.m_int = &p3.m_outputType};
-        case F::kDualVoltageLevel:
-            return {.m_int = &p3.m_dualVoltageLevel};
-        case F::kHallSwapCheck:
-            return {.m_bool = &p3.m_hallSwapCheck};
-        case F::kPhaseSwapCheck:
-            return {.m_bool = &p3.m_phaseSwapCheck};
-        case F::kPushAssistCheck:
-            return {.m_bool = &p3.m_pushAssistCheck};
-        case F::kNoiseReductionCheck:
-            return {.m_bool = &p3.m_noiseReductionCheck};
-        case F::kCruiseCheck:
-            return {.m_bool = &p3.m_cruiseCheck};
-        case F::kDualVoltageCheck:
-            return {.m_bool = &p3.m_dualVoltageCheck};
-        case F::kSafeStartCheck:
-            return {.m_bool = &p3.m_safeStartCheck};
-
-        case F::kVoltageCalibValue:
-            return {.m_unsigned = &v.m_mainWindow.m_voltageCalibValue};
-        case F::kCurrentCalibValue:
-            return {.m_unsigned = &v.m_mainWindow.m_currentCalibValue};
-        default:
-            return {};
-    }
-}
-
-// Reading only: the encoders never write through the slot.
-Slot ConstSlotOf(const ParameterValues& v, ParamField field) {
-    return SlotOf(const_cast<ParameterValues&>(v), field);
-}
 
 // The row's value as the coding takes it from the block (bytes indexed by frame byte - 5).
 std::int32_t Take(const LayoutRow& row, BlockView bytes) {
@@ -204,22 +36,35 @@ constexpr std::uint32_t kPinIoBit = 1u << 7;
 constexpr std::uint32_t kPinSwBit = 1u << 8;
 constexpr std::uint32_t kPinLaBit = 1u << 11;
 
-void StoreGlobal(ParamField field, std::int32_t raw) {
+// Into the program-wide outputs, or into `detached` when the decode must leave them alone.
+void StoreGlobal(ParamField field, std::int32_t raw, DecoderOutputs* detached) {
+    DecoderOutputs local;
+    DecoderOutputs& out = detached ? *detached : local;
     switch (field) {
         case F::kVoltageCalibGlobal:
-            g_voltageCalib = static_cast<std::uint16_t>(raw);
+            out.m_voltageCalib = static_cast<std::uint16_t>(raw);
+            if (!detached)
+                g_voltageCalib = out.m_voltageCalib;
             break;
         case F::kCurrentCalibGlobal:
-            g_currentCalib = static_cast<std::uint16_t>(raw);
+            out.m_currentCalib = static_cast<std::uint16_t>(raw);
+            if (!detached)
+                g_currentCalib = out.m_currentCalib;
             break;
         case F::kFieldWeakeningCoefGlobal:
-            g_fieldWeakeningCoef = static_cast<std::uint16_t>(raw);
+            out.m_fieldWeakeningCoef = static_cast<std::uint16_t>(raw);
+            if (!detached)
+                g_fieldWeakeningCoef = out.m_fieldWeakeningCoef;
             break;
         case F::kCanNodeIndexGlobal:
-            g_canNodeIndex = raw;
+            out.m_canNodeIndex = raw;
+            if (!detached)
+                g_canNodeIndex = raw;
             break;
         case F::kCanCableFlagsGlobal:
-            g_canCableFlags = raw;
+            out.m_canCableFlags = raw;
+            if (!detached)
+                g_canCableFlags = raw;
             break;
         default:
             break;
@@ -255,16 +100,10 @@ int ModelIndexFromCode(std::int32_t code) {
 
 constexpr std::array<std::uint8_t, 5> kModelCodes = {5, 10, 20, 30, 40};
 
-}  // namespace
-
-BlockView BlockOf(const CommandFrame& frame) {
-    return BlockView(frame.data() + kBlockFirstByte, kBlockSize);
-}
-
-DecodeOutcome DecodeParameterBlock(ParameterValues& values, int blockNumber, BlockView bytes) {
+// The values of one block (1..7) and the decoder's outputs; nothing else.
+DecodeOutcome DecodeRows(ParameterValues& values, int blockNumber, BlockView bytes,
+                         DecoderOutputs* detached) {
     DecodeOutcome out;
-    if (blockNumber < 1 || blockNumber > kBlockCount)
-        return out;
     out.m_block = blockNumber;
     bool choiceTaken = false;
     for (const LayoutRow& row : BlockLayout()) {
@@ -272,10 +111,10 @@ DecodeOutcome DecodeParameterBlock(ParameterValues& values, int blockNumber, Blo
             continue;
         const std::int32_t raw = Take(row, bytes);
         if (FieldInfo(row.m_decodeTo).m_kind == ParamKind::kGlobal) {
-            StoreGlobal(row.m_decodeTo, raw);
+            StoreGlobal(row.m_decodeTo, raw, detached);
             continue;
         }
-        const Slot slot = SlotOf(values, row.m_decodeTo);
+        const ValueSlot slot = SlotOf(values, row.m_decodeTo);
         switch (row.m_conversion) {
             case V::kAsIs:
                 if (slot.m_int)
@@ -338,6 +177,19 @@ DecodeOutcome DecodeParameterBlock(ParameterValues& values, int blockNumber, Blo
         }
         Note(out, row.m_decodeTo);
     }
+    return out;
+}
+
+}  // namespace
+
+BlockView BlockOf(const CommandFrame& frame) {
+    return BlockView(frame.data() + kBlockFirstByte, kBlockSize);
+}
+
+DecodeOutcome DecodeParameterBlock(ParameterValues& values, int blockNumber, BlockView bytes) {
+    if (blockNumber < 1 || blockNumber > kBlockCount)
+        return {};
+    DecodeOutcome out = DecodeRows(values, blockNumber, bytes, nullptr);
     if (blockNumber == 1 || blockNumber == 7)
         g_calibReceived = 1;
     CommandFrame& frame = g_paramWriteFrames[blockNumber - 1];
@@ -357,6 +209,12 @@ void DecodeParameterBlocks(ParameterValues& values, const ParameterBlock& blocks
         DecodeParameterBlock(values, n, blocks[n - 1]);
 }
 
+void DecodeParameterBlocksDetached(ParameterValues& values, DecoderOutputs& outputs,
+                                   const ParameterBlock& blocks) {
+    for (int n = 1; n <= kBlockCount; ++n)
+        DecodeRows(values, n, blocks[n - 1], &outputs);
+}
+
 void EncodeParameterBlock(int blockNumber, const ParameterValues& values, CommandFrame& frame) {
     // Bits and nibbles of one byte are gathered here from 0, then written whole.
     std::array<std::uint32_t, kCommandFrameSize> composed{};
@@ -364,7 +222,7 @@ void EncodeParameterBlock(int blockNumber, const ParameterValues& values, Comman
     for (const LayoutRow& row : BlockLayout()) {
         if (row.m_block != blockNumber || row.m_encodeFrom == F::kNone)
             continue;
-        const Slot slot = ConstSlotOf(values, row.m_encodeFrom);
+        const ConstValueSlot slot = SlotOf(values, row.m_encodeFrom);
         std::uint32_t raw = 0;
         switch (row.m_conversion) {
             case V::kAsIs:

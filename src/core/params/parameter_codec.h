@@ -35,6 +35,20 @@ DecodeOutcome DecodeParameterBlock(ParameterValues& values, ControllerFrameView 
 // Blocks 1..7 in order, as a connect receives them.
 void DecodeParameterBlocks(ParameterValues& values, const ParameterBlock& blocks);
 
+// The decoder's program-wide outputs (g_voltageCalib and the others), gathered on their own.
+struct DecoderOutputs {
+    std::uint16_t m_voltageCalib = 0;
+    std::uint16_t m_currentCalib = 0;
+    std::uint16_t m_fieldWeakeningCoef = 0;
+    int m_canNodeIndex = 0;
+    int m_canCableFlags = 0;
+};
+
+// Blocks 1..7 into `values` and `outputs` only: no write frame, decoder output, flag or check
+// value changes. For looking at a set the window does not hold, from any thread.
+void DecodeParameterBlocksDetached(ParameterValues& values, DecoderOutputs& outputs,
+                                   const ParameterBlock& blocks);
+
 // Writes the bytes encoder n owns into `frame` (blocks 1-4: bytes 5..21, 5-6: 5..20, 7: 5..14;
 // block 1 byte 5 only while a model is selected); everything else in the frame stays.
 void EncodeParameterBlock(int blockNumber, const ParameterValues& values, CommandFrame& frame);
