@@ -12,6 +12,7 @@ enum ExitCode : int {
     kExitUsage = 2,
     kExitFileError = 3,
     kExitPortError = 4,
+    kExitDifferent = 5,  // diff: the two sets differ
 };
 
 // Whether a command talks to a controller: --port, --baud and --can.
@@ -45,6 +46,7 @@ int RunWrite(const QStringList& arguments);
 int RunCheck(const QStringList& arguments);
 int RunFlash(const QStringList& arguments);
 int RunStatus(const QStringList& arguments);
+int RunDiff(const QStringList& arguments);
 // reset, restart-cable, factory-restore.
 bool IsOneShotCommand(const QString& name);
 int RunOneShot(const QStringList& arguments);

@@ -42,6 +42,8 @@ const char kUsage[] =
     "  read              read the controller's parameters into a file\n"
     "  write             write a parameter file to the controller (--verify reads it back)\n"
     "  check             the parameter check value of a file or a controller\n"
+    "  diff              the fields that differ between two parameter files, or a controller\n"
+    "                    and a file\n"
     "  flash             download a controller program over YMODEM\n"
     "  status            log the controller's live values as CSV\n"
     "  reset             restart the controller\n"
@@ -49,7 +51,8 @@ const char kUsage[] =
     "  factory-restore   restore the controller's factory configuration (--yes)\n"
     "\n"
     "tarvik-cli <command> --help describes a command's options.\n"
-    "Exit codes: 0 success, 1 no answer or acknowledgement, 2 usage, 3 file error, 4 port error.";
+    "Exit codes: 0 success, 1 no answer or acknowledgement, 2 usage, 3 file error, 4 port error,\n"
+    "5 diff found differences.";
 
 int Dispatch(const QStringList& arguments) {
     if (arguments.size() < 2 || arguments[1] == "--help" || arguments[1] == "-h" ||
@@ -71,6 +74,8 @@ int Dispatch(const QStringList& arguments) {
         return RunFlash(rest);
     if (command == "status")
         return RunStatus(rest);
+    if (command == "diff")
+        return RunDiff(rest);
     if (IsOneShotCommand(command))
         return RunOneShot(rest);
     PrintError(Text(cli_text::kUnknownCommand).arg(command));
