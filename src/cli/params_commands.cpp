@@ -36,7 +36,9 @@ std::optional<ParameterBlock> ReadController(ControllerSession& session, int* ex
     }
     ParameterBlock blocks{};
     int seen = 0;
-    *exitCode = ReportRead(session.ConnectAndRead(blocks, &seen), seen);
+    // Read first: the count only means something once the read has run.
+    const ReadOutcome outcome = session.ConnectAndRead(blocks, &seen);
+    *exitCode = ReportRead(outcome, seen);
     if (*exitCode != kExitOk)
         return std::nullopt;
     return blocks;

@@ -184,7 +184,9 @@ void SimController::HandleFrame(const Frame& frame, Time now) {
     } else if (LettersAre(frame, "LDGET")) {
         ++m_counters.parameterReads;
         if (!m_config.faults.noReadAnswer) {
-            for (int block = 1; block <= SimParameterSet::kBlockCount; ++block) {
+            const int blocks =
+                std::clamp(m_config.faults.readBlocks, 0, SimParameterSet::kBlockCount);
+            for (int block = 1; block <= blocks; ++block) {
                 EmitFrame(MakeParameterFrame(block, m_parameters.Block(block)), now);
             }
         }

@@ -40,6 +40,7 @@ enum class StatusKind { YB, E1, E2 };
 // Misbehaviour on purpose, each switchable at any time.
 struct SimFaults {
     bool noReadAnswer = false;    // "LDGET" stays unanswered
+    int readBlocks = 7;           // "LDGET" gets only the first N blocks
     bool noWriteAck = false;      // a complete write is stored but not acknowledged
     int badChecksumFrames = 0;    // the next N frames carry a wrong checksum
     int badTerminatorFrames = 0;  // the next N frames end in 0x0A instead of 0x0D

@@ -127,6 +127,15 @@ const std::vector<OptionSpec>& Specs() {
              o.controller.faults.noReadAnswer = true;
              return true;
          }},
+        {"--read-blocks", "N", "fault: answer \"LDGET\" with only the first N of the 7 blocks",
+         [](SimOptions& o, std::string_view v) {
+             long long value = 0;
+             if (!ParseInt(v, 0, 7, &value)) {
+                 return false;
+             }
+             o.controller.faults.readBlocks = static_cast<int>(value);
+             return true;
+         }},
         {"--no-write-ack", "", "fault: store written parameters but send no 'PN'",
          [](SimOptions& o, std::string_view) {
              o.controller.faults.noWriteAck = true;

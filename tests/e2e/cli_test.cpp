@@ -215,6 +215,50 @@ TEST_F(CliTest, SilentControllerFailsAfterFourRequests) {
     EXPECT_EQ(Controller().Counters().parameterReads, 4u);
 }
 
+// A controller that answers "LDGET" with only some of its blocks: every command that reads it
+// names how many arrived, and saves or sends nothing.
+struct PartialReadCase {
+    const char* name;
+    int blocksSent;
+    QStringList arguments;  // after the command name and --port
+};
+
+class CliPartialReadTest : public CliTest, public testing::WithParamInterface<PartialReadCase> {};
+
+TEST_P(CliPartialReadTest, NamesHowManyBlocksArrived) {
+    const PartialReadCase& c = GetParam();
+    sim::SimOptions options;
+    options.controller.faults.readBlocks = c.blocksSent;
+    StartSim(options);
+    const QString file = WriteTemp(
+        "factory.txt", QByteArray::fromStdString(WindowFileOf(sim::SimParameterSet::Default())));
+    QStringList args = c.arguments;
+    args.replaceInStrings("FILE", file);
+    args.replaceInStrings("OUT", m_cli.FilePath("out.txt"));
+    args.insert(1, "--port");
+    args.insert(2, m_port);
+    args << "--lang" << "en";
+
+    const CliResult r = m_cli.Run(args);
+
+    EXPECT_EQ(r.exitCode, 1) << Describe(r);
+    const QString expected =
+        QString("the controller sent only %1 of the 7 parameter blocks").arg(c.blocksSent);
+    EXPECT_TRUE(r.err.contains(expected)) << Describe(r);
+    EXPECT_TRUE(r.out.isEmpty()) << Describe(r);
+    EXPECT_FALSE(QFile::exists(m_cli.FilePath("out.txt")));
+    EXPECT_EQ(Controller().Counters().parameterWriteFrames, 0u);
+    EXPECT_EQ(Controller().Counters().parameterReads, 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliPartialReadTest,
+    testing::Values(PartialReadCase{"ReadWithThreeBlocks", 3, {"read", "-o", "OUT"}},
+                    PartialReadCase{"ReadWithOneBlock", 1, {"read", "-o", "OUT"}},
+                    PartialReadCase{"WriteWithSixBlocks", 6, {"write", "FILE"}},
+                    PartialReadCase{"CheckWithFiveBlocks", 5, {"check"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- write ------------------------------------------------------------------------------------
 
 class CliWriteTest : public CliTest, public testing::WithParamInterface<bool> {};

@@ -40,6 +40,21 @@ TEST(SimParameterFrames, LdgetIsAnsweredWithSevenReadFramesInBlockOrder) {
     }
 }
 
+TEST(SimParameterFrames, ReadBlocksFaultSendsOnlyTheFirstBlocks) {
+    for (const int sent : {0, 3, 6}) {
+        SCOPED_TRACE(sent);
+        FakeClock clock;
+        sim::SimConfig config;
+        config.faults.readBlocks = sent;
+        sim::SimController controller(config, clock.Function());
+        const std::vector<Bytes> frames = ReadParameters(controller);
+        ASSERT_EQ(frames.size(), static_cast<std::size_t>(sent));
+        for (int block = 1; block <= sent; ++block)
+            EXPECT_EQ(frames[static_cast<std::size_t>(block - 1)][4], block);
+        EXPECT_EQ(controller.Counters().parameterReads, 1u);
+    }
+}
+
 // The default set must decode into a plausible 72 V controller, byte for byte where the tool
 // reads it.
 TEST(SimParameterFrames, DefaultSetDecodesAsA72VoltController) {
