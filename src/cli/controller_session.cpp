@@ -1,16 +1,11 @@
 #include "cli/controller_session.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
-#include <algorithm>
 #include <bit>
 
 #include "core/commands/connect_sequence.h"
-#include "core/modem/modem_sender.h"
-#include "core/protocol/frame_parser.h"
-#include "core/protocol/link_flags.h"
 #include "serial/serial.h"
 
 namespace {
@@ -20,73 +15,37 @@ constexpr int kBlockStragglerMs = 2000;
 constexpr int kPollMs = 5;
 }  // namespace
 
-// Runs on the receive thread: status goes to g_liveStatus at once, as the window's decoder does;
-// copies of what the main thread needs are posted to it.
-class ControllerSession::FrameHandler : public ControllerFrameHandler {
-public:
-    explicit FrameHandler(ControllerSession& session) : m_session(session) {}
-
-    void OnStatusFrame(ControllerFrameView frame) override {
-        const LiveStatus status = PublishStatusFrame(frame);
-        QMetaObject::invokeMethod(
-            m_session.m_context.get(),
-            [this, status] {
-                if (m_session.m_statusObserver)
-                    m_session.m_statusObserver(status);
-            },
-            Qt::QueuedConnection);
-    }
-
-    void OnParameterFrame(ControllerFrameView frame) override {
-        const int number = frame[4];
-        BlockBytes bytes{};
-        std::copy_n(frame.begin() + kCommandPayloadFirst, bytes.size(), bytes.begin());
-        QMetaObject::invokeMethod(
-            m_session.m_context.get(),
-            [this, number, bytes] { m_session.TakeBlock(number, bytes); }, Qt::QueuedConnection);
-    }
-
-private:
-    ControllerSession& m_session;
-};
-
 ControllerSession::ControllerSession(LinkOptions options)
-    : m_options(std::move(options)),
-      m_context(std::make_unique<QObject>()),
-      m_handler(std::make_unique<FrameHandler>(*this)),
-      m_modemSink(g_modem),
-      m_router(std::make_unique<ReceiveRouter>(g_frameParser, *m_handler, &m_modemSink)) {
-    g_serial.SetReceiveCallback(
-        [router = m_router.get()](void*, const std::uint8_t* data, std::uint32_t count) {
-            router->OnSerialReceive({data, count});
-        });
+    : m_options(std::move(options)), m_link(std::make_unique<ControllerLink>(g_serial)) {
+    QObject::connect(m_link.get(), &ControllerLink::parameterBlockReceived, m_link.get(),
+                     [this](int number, const BlockBytes& bytes) { TakeBlock(number, bytes); });
+    QObject::connect(m_link.get(), &ControllerLink::statusReceived, m_link.get(),
+                     [this](const LiveStatus& status) {
+                         if (m_statusObserver)
+                             m_statusObserver(status);
+                     });
 }
 
-ControllerSession::~ControllerSession() {
-    g_modem.m_busy = 0;
-    // No callback runs after Close, so nothing refers to this session afterwards.
-    g_serial.Close();
-}
+ControllerSession::~ControllerSession() = default;
 
 bool ControllerSession::Open() {
-    g_canEnabled = m_options.can ? 1 : 0;
-    return g_serial.Open(m_options.port, m_options.baud) == 1;
+    return m_link->Open(m_options.port, m_options.baud, m_options.can);
 }
 
 void ControllerSession::Write(const CommandFrame& frame) {
-    g_serial.Write(frame.data(), static_cast<std::uint32_t>(frame.size()));
+    m_link->Write(frame);
 }
 
 bool ControllerSession::IsOpen() const {
-    return g_serial.IsOpen();
+    return m_link->IsOpen();
 }
 
 bool ControllerSession::DownloadRunning() const {
-    return g_modem.m_busy.load() == 1;
+    return m_link->DownloadRunning();
 }
 
 void ControllerSession::Schedule(int milliseconds, std::function<void()> step) {
-    QTimer::singleShot(milliseconds, Qt::PreciseTimer, m_context.get(), std::move(step));
+    m_link->Schedule(milliseconds, std::move(step));
 }
 
 bool ControllerSession::WaitUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -1,11 +1,8 @@
 #pragma once
-// One command's link to the controller: the serial port with the receive routing, and the
-// timing the command sequences need, all driven by the main thread's event loop.
-//
-// The receive thread only sets the shared flags and posts copies of what it decoded; the value
-// set, the sequences and every output belong to the main thread.
+// One command's link to the controller: the shared controller link on the program's port, and
+// the blocking helpers a one-shot command needs, which spin the main thread's event loop until
+// an answer came or the time is up. (The window never waits this way.)
 
-#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -13,10 +10,9 @@
 
 #include "core/commands/clock.h"
 #include "core/commands/link.h"
-#include "core/modem/modem_receive_sink.h"
 #include "core/params/block_layout.h"
 #include "core/protocol/live_status.h"
-#include "core/protocol/receive_router.h"
+#include "link/controller_link.h"
 
 struct LinkOptions {
     QString port;
@@ -43,6 +39,9 @@ public:
     bool DownloadRunning() const override;
     void Schedule(int milliseconds, std::function<void()> step) override;
 
+    // The link underneath, for its signals and the download.
+    ControllerLink& Controller() { return *m_link; }
+
     // Runs the event loop until `done` holds or the time is up; returns done().
     bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 
@@ -54,15 +53,10 @@ public:
     void SetStatusObserver(std::function<void(const LiveStatus&)> observer);
 
 private:
-    class FrameHandler;
-
     void TakeBlock(int number, const BlockBytes& bytes);
 
     LinkOptions m_options;
-    std::unique_ptr<QObject> m_context;  // receiver of the receive thread's posts
-    std::unique_ptr<FrameHandler> m_handler;
-    ModemReceiveSink m_modemSink;
-    std::unique_ptr<ReceiveRouter> m_router;
+    std::unique_ptr<ControllerLink> m_link;
     ParameterBlock m_blocks{};
     unsigned m_blockMask = 0;
     std::function<void(const LiveStatus&)> m_statusObserver;

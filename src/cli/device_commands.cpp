@@ -7,7 +7,6 @@
 #include "cli/cli_texts.h"
 #include "core/commands/one_shot_commands.h"
 #include "serial/port_list.h"
-#include "serial/serial.h"
 
 int RunPorts(const QStringList& arguments) {
     CommandOptions options("ports",
@@ -86,7 +85,7 @@ int RunOneShot(const QStringList& arguments) {
     const CommandFrame frame = command->frame();
     const QString letters = QString::fromLatin1(reinterpret_cast<const char*>(frame.data() + 3), 5);
     // Nothing answers these commands, so the port's word is the only sign they left.
-    if (g_serial.Write(frame.data(), static_cast<std::uint32_t>(frame.size())) != 1) {
+    if (!session.Controller().WriteBytes(frame)) {
         PrintError(Text(cli_text::kNotSent).arg(letters));
         return kExitPortError;
     }

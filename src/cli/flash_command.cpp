@@ -1,41 +1,14 @@
 // flash: the boot-entry command and the YMODEM transfer, as the window's download does.
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <atomic>
 
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "core/commands/boot_entry_sequence.h"
 #include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
-#include "serial/serial.h"
-
-namespace {
-
-class SerialModemOutput : public ModemOutput {
-public:
-    void WritePacket(const std::uint8_t* data, std::size_t length) override {
-        g_serial.Write(data, static_cast<std::uint32_t>(length));
-    }
-};
-
-// Filled on the receive thread by the sender's progress reports.
-struct FlashProgress {
-    std::atomic<int> lastShown{-1};
-    // 100 percent comes only with the boot loader's final acknowledgement.
-    std::atomic<bool> complete{false};
-};
-
-void ShowProgress(void* user, int percent) {
-    auto* progress = static_cast<FlashProgress*>(user);
-    if (progress->lastShown.exchange(percent) != percent)
-        PrintError(QString("%1%").arg(percent));
-    if (percent >= 100)
-        progress->complete = true;
-}
-
-}  // namespace
 
 int RunFlash(const QStringList& arguments) {
     CommandOptions options("flash", "Downloads a controller program to the boot loader (YMODEM).",
@@ -105,28 +78,32 @@ int RunFlash(const QStringList& arguments) {
     boot.Start(true, voltageCalib, [&entered] { entered = true; });
     session.WaitUntil([&] { return entered; }, BootEntrySequence::kSettleMs + 1000);
 
-    SerialModemOutput output;
-    g_modem.SetOutput(&output);
-    g_modem.SetDialect(parser.isSet("standard-crc") ? ModemDialect::kStandard
-                                                    : ModemDialect::kBootLoader);
-    g_modem.SetProgressCallback(ShowProgress);
-    FlashProgress progress;
-    g_modem.Init(&progress);
-    // The size was checked above, so neither can refuse.
-    g_modem.SetFileInfo(std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
-                        static_cast<std::uint32_t>(image->size()));
-    g_modem.SetFileData(reinterpret_cast<const std::uint8_t*>(image->constData()),
-                        static_cast<std::size_t>(image->size()));
-    g_modem.m_busy = 1;
+    ControllerLink& link = session.Controller();
+    int lastShown = -1;
+    // On the main thread; the receive thread only posts the reports.
+    QObject::connect(&link, &ControllerLink::downloadProgress, &link, [&lastShown](int percent) {
+        if (percent != lastShown)
+            PrintError(QString("%1%").arg(percent));
+        lastShown = percent;
+    });
+    // The size was checked above, so the sender does not refuse it.
+    link.StartDownload(
+        std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+        std::span(reinterpret_cast<const std::uint8_t*>(image->constData()),
+                  static_cast<std::size_t>(image->size())),
+        parser.isSet("standard-crc") ? ModemDialect::kStandard : ModemDialect::kBootLoader);
 
-    const bool ended = session.WaitUntil([] { return g_modem.m_busy.load() == 0; },
+    const bool ended = session.WaitUntil([&link] { return !link.DownloadRunning(); },
                                          static_cast<int>(remainingMs()));
+    // The last reports may still be on their way; print them before the verdict.
+    QCoreApplication::sendPostedEvents(&link);
     if (!ended) {
-        g_modem.m_busy = 0;
+        link.AbandonDownload();
         PrintError(Text(cli_text::kFlashTimeout).arg(timeoutSeconds));
         return kExitNoAnswer;
     }
-    if (!progress.complete) {
+    // 100 percent comes only with the boot loader's final acknowledgement.
+    if (link.LastReportedPercent() != 100) {
         PrintError(Text(cli_text::kFlashAborted));
         return kExitNoAnswer;
     }
