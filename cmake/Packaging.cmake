@@ -52,13 +52,18 @@ if(TARVIK_MAN_PAGES)
     set(man_pages)
     foreach(program ${tarvik_programs})
         set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+        # The programs that open a real port say how to get permission for it.
+        set(include)
+        if(NOT program STREQUAL "tarvik-sim")
+            set(include --include=${CMAKE_CURRENT_LIST_DIR}/debian/serial-permission.h2m)
+        endif()
         add_custom_command(OUTPUT ${page}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
                     ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
-                    --name=${man_${program}} --output=${page} $<TARGET_FILE:${program}>
+                    --name=${man_${program}} ${include} --output=${page} $<TARGET_FILE:${program}>
             COMMAND gzip -9nf ${page}
-            DEPENDS ${program}
+            DEPENDS ${program} ${CMAKE_CURRENT_LIST_DIR}/debian/serial-permission.h2m
             COMMENT "Man page of ${program}"
             VERBATIM)
         list(APPEND man_pages ${page}.gz)
