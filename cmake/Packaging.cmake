@@ -100,5 +100,5 @@ and scripts (tarvik-cli) and a simulated controller on a pseudo-terminal
 
 Serial permission: on Debian a serial port belongs to the group dialout, and
 installing this package does not change anyone's groups. To use a port, add
-yourself once with 'sudo adduser $USER dialout', then log out and in again.")
+yourself once with 'sudo usermod -aG dialout $USER', then log out and in again.")
 include(CPack)
