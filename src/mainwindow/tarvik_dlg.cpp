@@ -1,0 +1,307 @@
+#include "mainwindow/tarvik_dlg.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QSlider>
+#include <QTabWidget>
+
+#include "app/fixed_texts.h"
+#include "app/profile_settings.h"
+#include "app/string_table.h"
+#include "app/tool_settings.h"
+#include "mainwindow/about_dlg.h"
+#include "mainwindow/main_window_template.h"
+#include "pages/cpage0.h"
+#include "pages/cpage1.h"
+#include "pages/cpage3.h"
+#include "pages/cpage5.h"
+#include "pages/cpage6.h"
+#include "ui/app_icon.h"
+#include "ui/controls.h"
+
+namespace {
+
+// The main window's tips: control, string.
+const std::vector<TipRow> kMainWindowTips = {
+    {1026, 126}, {1032, 127}, {1033, 128}, {1029, 129}, {1036, 130}, {1063, 131}, {1064, 132},
+    {1019, 133}, {1022, 134}, {1050, 135}, {1001, 136}, {1013, 137}, {1016, 138}, {1067, 143},
+    {1065, 144}, {1061, 145}, {1062, 146}, {1044, 147}, {1055, 148}, {1056, 149}, {1058, 150},
+    {1045, 151}, {1046, 141}, {1048, 142}, {1181, 152}, {1010, 153}, {1011, 154}, {1012, 155},
+    {1060, 156}, {1053, 157}, {1066, 158}, {1059, 159}, {1049, 160}, {1047, 161}, {1077, 162},
+    {1085, 163}, {1086, 164}, {1087, 165}, {1038, 166}, {1039, 167}, {1040, 168}, {1041, 169},
+    {1068, 170}, {1069, 171}, {1071, 172}, {1072, 173}, {1005, 174}, {1009, 175}, {1006, 176},
+    {1014, 177}, {1030, 178}, {1023, 179},
+};
+
+const char* const kModels[] = {"Zerth-30S", "Zerth-50", "Zerth-100", "Zerth-150", "Zerth-200"};
+const char* const kBatteryVoltages[] = {"48V", "60V", "72V", "84V", "96V"};
+
+// Point sizes of the fonts the window creates once.
+constexpr int kBigDigitPoints = 60;
+constexpr int kArrowPoints = 30;
+
+void FillCombo(ControlSet& controls, int id, const QStringList& items, int selected) {
+    if (auto* combo = controls.Item<QComboBox>(id)) {
+        combo->clear();
+        combo->addItems(items);
+        combo->setCurrentIndex(selected);
+    }
+}
+
+void SetUpDownRange(ControlSet& controls, int id, int minimum, int maximum) {
+    if (auto* upDown = controls.Item<UpDown>(id)) {
+        upDown->SetRange(minimum, maximum);
+    }
+}
+
+// The big digits are meant to fill their edit; where the requested size would be cut off,
+// the largest size that fits is taken.
+QFont FittingFont(QFont font, const QWidget& control) {
+    const int room = control.height() - 6;
+    while (font.pointSize() > 8 && QFontMetrics(font).height() > room) {
+        font.setPointSize(font.pointSize() - 1);
+    }
+    return font;
+}
+
+}  // namespace
+
+CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* parent)
+    : TemplateWidget(MainWindowTemplate(), CurrentUiLanguage(), parent),
+      m_settings(settings),
+      m_keys(keys) {
+    setWindowTitle(QString::fromUtf8(MainWindowTemplate().title));
+    setWindowIcon(AppIcon());
+    CreatePages();
+    QCoreApplication::instance()->installEventFilter(this);
+
+    ControlSet& controls = Controls();
+    connect(controls.Item<ClickableLabel>(1050), &ClickableLabel::Clicked, this,
+            &CTarvikDlg::OnPanelToggleClicked);
+    connect(Item<QTabWidget>(1034), &QTabWidget::currentChanged, this,
+            &CTarvikDlg::OnTabSelChange);
+    for (int id : {1013, 1016}) {
+        connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this,
+                &CTarvikDlg::UpdateCheckValueColour);
+    }
+    connect(&m_timer, &QTimer::timeout, this, &CTarvikDlg::OnTimer);
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(about, &QShortcut::activated, this, &CTarvikDlg::ShowAbout);
+}
+
+CTarvikDlg::~CTarvikDlg() {
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+void CTarvikDlg::CreatePages() {
+    const UiLanguage language = Language();
+    auto* tab = Item<QTabWidget>(1034);
+    m_page0 = new Cpage0(language);
+    m_page1 = new Cpage1(language);
+    m_page3 = new Cpage3(language);
+    m_page5 = new Cpage5(language);
+    // The port settings page exists in Chinese only.
+    m_page6 = new Cpage6(UiLanguage::Chinese);
+    int stringId = 102;
+    for (TemplateWidget* page : {static_cast<TemplateWidget*>(m_page0),
+                                 static_cast<TemplateWidget*>(m_page1),
+                                 static_cast<TemplateWidget*>(m_page3),
+                                 static_cast<TemplateWidget*>(m_page5),
+                                 static_cast<TemplateWidget*>(m_page6)}) {
+        auto* holder = new QWidget;
+        page->setParent(holder);
+        page->move(0, 0);
+        tab->addTab(holder, Tr(stringId++));
+    }
+}
+
+TemplateWidget& CTarvikDlg::PageAt(int index) const {
+    TemplateWidget* pages[] = {m_page0, m_page1, m_page3, m_page5, m_page6};
+    return *pages[std::clamp(index, 0, 4)];
+}
+
+void CTarvikDlg::OnInitDialog() {
+    // The pages' own initialisation, as each child dialog runs it when it is created.
+    m_page0->OnInitDialog();
+    m_page1->OnInitDialog();
+    m_page3->OnInitDialog();
+    m_page5->OnInitDialog();
+    m_page6->OnInitDialog();
+    UpdateData(false);
+
+    // Fold the right panel.
+    m_panelWidth = frameGeometry().width() * kPanelShare / kPanelShareOf;
+    m_panelCollapsed = true;
+    setFixedSize(width() - m_panelWidth, height());
+    Item<QTabWidget>(1034)->setCurrentIndex(0);
+
+    RegisterTips(kMainWindowTips);
+
+    m_autoDelay = 12;
+    m_successCount = 0;
+    m_page3->m_controllerTempProtect = 444;
+
+    QFont bigDigits = DialogFont("宋体", kBigDigitPoints);
+    for (int id : {1009, 1010, 1011}) {
+        if (QWidget* edit = m_page5->Controls().Control(id)) {
+            edit->setFont(FittingFont(bigDigits, *edit));
+            m_page5->Controls().SetText(id, QStringLiteral("0"));
+        }
+    }
+    Item<QLabel>(1050)->setFont(DialogFont("宋体", kArrowPoints));
+
+    FillLists();
+
+    if (m_settings.FirstGenCable() == 1) {
+        Item<QAbstractButton>(1049)->setChecked(true);
+    }
+    const bool chinese = Language() == UiLanguage::Chinese;
+    m_page0->Controls().SetText(1029, QString::fromUtf8(chinese ? kLanguageButtonEnglish
+                                                                : kLanguageButtonChinese));
+    if (!chinese) {
+        ApplyEnglishOverlay();
+    }
+
+    const ToolSettings tool = RestoreToolSettings(m_settings);
+    FillCombo(m_page0->Controls(), 1040, {"9600", "19200", "115200", "256000"},
+              tool.baudIndex.value_or(-1));
+    if (auto* canEnable = m_page0->Item<QAbstractButton>(1042)) {
+        canEnable->setChecked(tool.canEnableChecked);
+    }
+
+    QStringList softStartLevels;
+    for (int level = 1; level <= 16; ++level) {
+        softStartLevels << QString::number(level);
+    }
+    FillCombo(m_page1->Controls(), 1037, softStartLevels, 0);
+
+    SetUpDownRange(Controls(), 1051, 0, 10000);
+    SetUpDownRange(Controls(), 1052, 0, 1000);
+    SetUpDownRange(Controls(), 1054, 0, 255);
+    for (int id : {1051, 1052, 1054, 1060, 1058, 1059, 1057, 1055}) {
+        SetUpDownRange(m_page1->Controls(), id, 0, 100);
+    }
+    for (int id : {1054, 1051, 1052}) {
+        SetUpDownRange(m_page3->Controls(), id, 0, 100);
+    }
+
+    m_page3->m_direction = 0;
+    m_page3->m_polePairs = 4;
+    m_page3->m_motorType = 0;
+    m_page3->m_outputType = 0;
+    m_page3->UpdateData(false);
+
+    m_gear = 0;
+    if (auto* throttle = Item<QSlider>(1061)) {
+        throttle->setRange(50, 440);
+        throttle->setTickPosition(QSlider::TicksBelow);
+        throttle->setTickInterval(1);
+    }
+
+    m_page6->FillFunctionLists();
+
+    m_page5->UpdateData(false);
+    m_page6->UpdateData(false);
+    UpdateData(false);
+
+    UpdateCheckValueColour();
+    m_timer.start(kTimerPeriodMs);
+}
+
+void CTarvikDlg::FillLists() {
+    FillCombo(Controls(), 1030, {Tr(107), Tr(108), Tr(109), Tr(110)}, 0);
+
+    QStringList models;
+    for (const char* model : kModels) {
+        models << QString::fromLatin1(model);
+    }
+    FillCombo(m_page0->Controls(), 1037, models, -1);
+    QStringList brands;
+    for (int id = 111; id <= 116; ++id) {
+        brands << Tr(id);
+    }
+    for (int n = 3; n <= 12; ++n) {
+        brands << QStringLiteral("?\?-%1").arg(n);
+    }
+    FillCombo(m_page0->Controls(), 1039, brands, 0);
+    QStringList voltages;
+    for (const char* voltage : kBatteryVoltages) {
+        voltages << QString::fromLatin1(voltage);
+    }
+    FillCombo(m_page0->Controls(), 1038, voltages, -1);
+}
+
+void CTarvikDlg::ApplyEnglishOverlay() {
+    for (const CaptionOverlay& caption : EnglishOverlay()) {
+        Controls().SetText(caption.id, QString::fromUtf8(caption.english));
+    }
+}
+
+void CTarvikDlg::DoDataExchange(DataExchange& exchange) {
+    exchange.UInt(1019, m_successCount);
+    exchange.UInt(1022, m_errorCount);
+    exchange.UInt(1010, m_voltageCalibValue);
+    exchange.UInt(1011, m_currentCalibValue);
+    exchange.UInt(1012, m_fieldWeakeningValue);
+    exchange.UInt(1023, m_autoDelay);
+    exchange.Radio(1044, m_gear);
+    exchange.Check(1045, m_brake);
+    exchange.Check(1046, m_reverse);
+    exchange.Check(1048, m_lock);
+    exchange.Check(1181, m_displayMode);
+    exchange.Radio(1038, m_canNode);
+    exchange.RangeInt(m_canNode, 0, 7);
+    exchange.Radio(1077, m_canBitRate);
+    exchange.RangeInt(m_canBitRate, 0, 3);
+}
+
+void CTarvikDlg::OnTabSelChange(int index) {
+    // The tab widget shows the selected page and hides the others; the periodic cycle looks
+    // at the selection itself.
+    (void)index;
+}
+
+void CTarvikDlg::OnPanelToggleClicked() {
+    m_panelCollapsed = !m_panelCollapsed;
+    Controls().SetText(1050, m_panelCollapsed ? QStringLiteral(">") : QStringLiteral("<"));
+    setFixedSize(width() + (m_panelCollapsed ? -m_panelWidth : m_panelWidth), height());
+}
+
+void CTarvikDlg::UpdateCheckValueColour() {
+    auto* current = Item<QLineEdit>(1016);
+    const bool equal = Controls().Text(1013) == current->text();
+    QPalette colours = current->palette();
+    colours.setColor(QPalette::Text, equal ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    current->setPalette(colours);
+}
+
+void CTarvikDlg::OnTimer() {}
+
+void CTarvikDlg::OnParamWriteClicked() {
+    emit ParamWriteRequested();
+}
+
+void CTarvikDlg::OnCanCableClicked() {
+    emit CanCableClickRequested();
+}
+
+void CTarvikDlg::ShowAbout() {
+    auto* about = new CAboutDlg(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
+    const QString entry = Tr(101);
+    if (entry.isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    menu.addAction(entry, this, &CTarvikDlg::ShowAbout);
+    menu.exec(event->globalPos());
+}

@@ -1,0 +1,82 @@
+#include "tarvik/window_options.h"
+
+#include <QCommandLineParser>
+#include <cstring>
+
+WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Tarvik: service tool for the motor controller of light electric vehicles."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption lang(QStringLiteral("lang"),
+                                  QStringLiteral("Run in this language (zh or en) without "
+                                                 "storing it."),
+                                  QStringLiteral("zh|en"));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Render the main window to a PNG file and exit; needs no display."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption tab(QStringLiteral("tab"),
+                                 QStringLiteral("With --screenshot: the tab to show, 0..4."),
+                                 QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption unfold(QStringLiteral("unfold"),
+                                    QStringLiteral("With --screenshot: unfold the right panel."));
+    const QCommandLineOption reveal(
+        QStringLiteral("reveal"),
+        QStringLiteral("With --screenshot: show the hidden service controls."));
+    parser.addOptions({help, lang, screenshot, tab, unfold, reveal});
+
+    WindowOptionsResult result;
+    if (!parser.parse(arguments)) {
+        result.exitCode = 2;
+        result.error = parser.errorText() + QStringLiteral("\n\n") + parser.helpText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.output = parser.helpText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.exitCode = 2;
+        result.error = QStringLiteral("Unexpected argument '%1'.\n\n%2")
+                           .arg(parser.positionalArguments().constFirst(), parser.helpText());
+        return result;
+    }
+    WindowOptions options;
+    if (parser.isSet(lang)) {
+        const QString value = parser.value(lang);
+        if (value == QStringLiteral("zh")) {
+            options.language = UiLanguage::Chinese;
+        } else if (value == QStringLiteral("en")) {
+            options.language = UiLanguage::English;
+        } else {
+            result.exitCode = 2;
+            result.error = QStringLiteral("--lang takes zh or en, not '%1'.").arg(value);
+            return result;
+        }
+    }
+    options.screenshotPath = parser.value(screenshot);
+    bool tabOk = false;
+    options.screenshotTab = parser.value(tab).toInt(&tabOk);
+    if (!tabOk || options.screenshotTab < 0 || options.screenshotTab > 4) {
+        result.exitCode = 2;
+        result.error = QStringLiteral("--tab takes a number from 0 to 4, not '%1'.")
+                           .arg(parser.value(tab));
+        return result;
+    }
+    options.unfold = parser.isSet(unfold);
+    options.reveal = parser.isSet(reveal);
+    result.options = options;
+    return result;
+}
+
+bool WantsScreenshot(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0 ||
+            std::strncmp(argv[i], "--screenshot=", 13) == 0) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The window program's command line.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "app/ui_language.h"
+
+struct WindowOptions {
+    std::optional<UiLanguage> language;  // --lang: this run only, nothing stored
+    QString screenshotPath;              // --screenshot: render and exit
+    int screenshotTab = 0;
+    bool unfold = false;
+    bool reveal = false;
+};
+
+struct WindowOptionsResult {
+    std::optional<WindowOptions> options;  // none: exit with `exitCode` after printing `output`
+    int exitCode = 0;
+    QString output;      // for stdout (help)
+    QString error;       // for stderr (usage errors)
+};
+
+// Parses the arguments (argv[0] first).
+WindowOptionsResult ParseWindowOptions(const QStringList& arguments);
+
+// Whether the arguments ask for a screenshot; looked at before the application object exists,
+// to render without a display.
+bool WantsScreenshot(int argc, char** argv);

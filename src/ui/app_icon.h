@@ -1,0 +1,6 @@
+#pragma once
+// The program's icon, compiled in.
+
+#include <QIcon>
+
+QIcon AppIcon();

@@ -1,0 +1,48 @@
+#include "ui/dialog_units.h"
+
+#include <QFontMetrics>
+#include <QStringList>
+
+namespace {
+
+// MulDiv: a * b / c rounded half away from zero.
+int MulDiv(int a, int b, int c) {
+    const long long product = static_cast<long long>(a) * b;
+    const long long half = c / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+}
+
+constexpr char kStandInFamily[] = "WenQuanYi Micro Hei";
+
+}  // namespace
+
+DialogUnits DialogUnits::ForFont(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const QString alphabet =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int baseX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
+    return DialogUnits(baseX, metrics.height());
+}
+
+int DialogUnits::X(int units) const {
+    return MulDiv(units, m_baseX, 4);
+}
+
+int DialogUnits::Y(int units) const {
+    return MulDiv(units, m_baseY, 8);
+}
+
+QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
+    return QRect(X(x), Y(y), X(width), Y(height));
+}
+
+QFont DialogFont(const char* windowsFamily, int pointSize) {
+    QFont font;
+#ifdef Q_OS_WIN
+    font.setFamilies({QString::fromUtf8(windowsFamily)});
+#else
+    font.setFamilies({QString::fromLatin1(kStandInFamily), QString::fromUtf8(windowsFamily)});
+#endif
+    font.setPointSize(pointSize);
+    return font;
+}

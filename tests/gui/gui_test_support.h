@@ -1,0 +1,63 @@
+#pragma once
+// What the window tests share: prompts that record instead of asking, a key state the test
+// holds keys in, and a settings file of the test's own.
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/profile_settings.h"
+#include "ui/key_state.h"
+#include "ui/prompts.h"
+
+class RecordingPrompts : public Prompts {
+public:
+    RecordingPrompts() : m_previous(SetAppPrompts(this)) {}
+    ~RecordingPrompts() override { SetAppPrompts(m_previous); }
+
+    void Message(const QString& text) override { messages << text; }
+    bool Confirm(const QString& text) override {
+        confirmations << text;
+        return confirmAnswer;
+    }
+    QString OpenFileName(const QString& filters) override {
+        fileFilters << filters;
+        return openAnswer;
+    }
+    QString SaveFileName(const QString&, const QString&, const QString& filters) override {
+        fileFilters << filters;
+        return saveAnswer;
+    }
+
+    QStringList messages;
+    QStringList confirmations;
+    QStringList fileFilters;
+    bool confirmAnswer = true;
+    QString openAnswer;
+    QString saveAnswer;
+
+private:
+    Prompts* m_previous;
+};
+
+class HeldKeys : public KeyState {
+public:
+    bool IsDown(SideKey key) const override { return held.contains(static_cast<int>(key)); }
+    void Hold(std::initializer_list<SideKey> keys) {
+        held.clear();
+        for (SideKey key : keys) {
+            held.insert(static_cast<int>(key));
+        }
+    }
+    QSet<int> held;
+};
+
+// A settings store in a fresh temporary folder.
+class TempSettings {
+public:
+    TempSettings() : settings(std::make_unique<ProfileSettings>(dir.filePath("tarvik.ini"))) {}
+    QTemporaryDir dir;
+    std::unique_ptr<ProfileSettings> settings;
+};
