@@ -1,6 +1,6 @@
-// The firmware sender on the program's real path: CSerial's receive thread hands the received
-// bytes through the receive routing to the sender, which answers through CSerial. Against the
-// simulated controller's boot loader (the tool's own YMODEM variant) and against lrzsz's `rb`,
+// The firmware sender on the program's real path: the controller link, whose receive thread
+// hands the received bytes through the receive routing to the sender, which answers through
+// CSerial. Against the simulated controller's boot loader (the tool's own YMODEM variant) and against lrzsz's `rb`,
 // an independent receiver of standard YMODEM.
 
 #include <fcntl.h>
@@ -15,26 +15,22 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "core/modem/modem_receive_sink.h"
 #include "core/modem/modem_sender.h"
 #include "core/protocol/command_frame.h"
-#include "core/protocol/frame_parser.h"
 #include "core/protocol/link_flags.h"
-#include "core/protocol/receive_router.h"
+#include "link/controller_link.h"
 #include "serial/serial.h"
 #include "sim/sim_server.h"
 
@@ -67,94 +63,41 @@ Bytes RandomImage(std::size_t size, std::uint32_t seed) {
     return image;
 }
 
-class NoFrames : public ControllerFrameHandler {
-public:
-    void OnStatusFrame(ControllerFrameView) override {}
-    void OnParameterFrame(ControllerFrameView) override {}
-};
-
-class SerialOutput : public ModemOutput {
-public:
-    explicit SerialOutput(CSerial& serial) : m_serial(serial) {}
-    void WritePacket(const std::uint8_t* data, std::size_t length) override {
-        m_serial.Write(data, static_cast<std::uint32_t>(length));
-    }
-
-private:
-    CSerial& m_serial;
-};
-
-// The program's wiring of the port, the receive routing and g_modem, with a progress record.
+// The program's controller link on a port of its own, with a record of the progress reports.
 class DownloadLink {
 public:
-    DownloadLink() : m_output(m_serial), m_sink(g_modem), m_router(m_parser, m_frames, &m_sink) {
+    DownloadLink() : m_link(m_serial) {
         ResetLinkFlags();
         g_modem.m_busy = 0;
-        g_modem.SetOutput(&m_output);
-        g_modem.SetProgressCallback(&DownloadLink::OnProgress);
-        m_serial.SetReceiveCallback([this](void*, const std::uint8_t* data, std::uint32_t n) {
-            m_router.OnSerialReceive({data, n});
-        });
-    }
-    ~DownloadLink() {
-        m_serial.Close();
-        g_modem.SetOutput(nullptr);
-        g_modem.m_busy = 0;
+        QObject::connect(&m_link, &ControllerLink::downloadProgress, &m_link,
+                         [this](int percent) { m_progress.push_back(percent); });
     }
 
-    bool Open(const QString& path) { return m_serial.Open(path, 115200) == 1; }
+    bool Open(const QString& path) { return m_link.Open(path, 115200, false); }
     CSerial& Serial() { return m_serial; }
 
     // What the download button does once the boot loader is ready to receive.
     void StartDownload(const Bytes& image, const std::string& name, ModemDialect dialect) {
-        g_modem.SetDialect(dialect);
-        g_modem.Init(this);
-        ASSERT_EQ(g_modem.SetFileInfo(name, static_cast<std::uint32_t>(image.size())),
-                  ModemLoad::kOk);
-        ASSERT_EQ(g_modem.SetFileData(image.data(), image.size()), ModemLoad::kOk);
-        {
-            std::lock_guard lock(m_mutex);
-            m_progress.clear();
-        }
-        g_modem.m_busy = 1;
+        m_progress.clear();
+        ASSERT_EQ(m_link.StartDownload(name, image, dialect), ModemLoad::kOk);
     }
 
     // True once the sender reported 100 (or, with `finishedWillDo`, reached its end state, which
-    // no callback announces: hence the short slices).
+    // no report announces).
     bool WaitForEnd(std::chrono::seconds timeout, bool finishedWillDo = false) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            const bool complete = !m_progress.empty() && m_progress.back() == 100;
-            if (complete || (finishedWillDo && g_modem.State() == ModemState::kFinished))
-                return true;
-            if (std::chrono::steady_clock::now() >= deadline)
-                return false;
-            m_changed.wait_for(lock, 20ms);
-        }
+        return QTest::qWaitFor(
+            [&] {
+                return (!m_progress.empty() && m_progress.back() == 100) ||
+                       (finishedWillDo && g_modem.State() == ModemState::kFinished);
+            },
+            static_cast<int>(std::chrono::milliseconds(timeout).count()));
     }
 
-    std::vector<int> Progress() {
-        std::lock_guard lock(m_mutex);
-        return m_progress;
-    }
+    std::vector<int> Progress() const { return m_progress; }
 
 private:
-    static void OnProgress(void* user, int percent) {
-        auto* self = static_cast<DownloadLink*>(user);
-        std::lock_guard lock(self->m_mutex);
-        self->m_progress.push_back(percent);
-        self->m_changed.notify_all();
-    }
-
     CSerial m_serial;
-    SerialOutput m_output;
-    FrameParser m_parser;
-    NoFrames m_frames;
-    ModemReceiveSink m_sink;
-    ReceiveRouter m_router;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
+    ControllerLink m_link;
     std::vector<int> m_progress;
 };
 

@@ -1,63 +1,55 @@
-// The simulated controller through the tool's own receive path: CSerial on the pseudo-terminal,
-// then ReceiveRouter, FrameParser and the dispatch, exactly as the window wires them.
+// The simulated controller through the tool's own receive path: the controller link that the
+// window and the command line use, with CSerial on the pseudo-terminal, then ReceiveRouter,
+// FrameParser and the dispatch.
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <algorithm>
 #include <array>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/protocol/command_frame.h"
 #include "core/protocol/controller_frame.h"
-#include "core/protocol/frame_parser.h"
 #include "core/protocol/link_flags.h"
 #include "core/protocol/live_status.h"
-#include "core/protocol/receive_router.h"
 #include "e2e_support.h"
+#include "link/controller_link.h"
 #include "serial/serial.h"
 #include "sim/sim_server.h"
 
 namespace {
 
 using namespace e2e;
-using Window = std::array<std::uint8_t, kControllerFrameMax>;
 
-// The tool's side of the link: every received chunk is kept raw and routed as the window
-// routes it; the frames the dispatch hands out are recorded.
-class ToolLink : public ControllerFrameHandler {
+// The tool's side of the link: the program's controller link on a port of its own. Every
+// received chunk is also kept raw; what the link decodes comes back as its signals.
+class ToolLink {
 public:
-    ToolLink() : m_router(m_parser, *this) {
-        m_serial.SetReceiveCallback([this](void*, const std::uint8_t* data, std::uint32_t count) {
-            {
-                std::lock_guard lock(m_mutex);
-                m_raw.insert(m_raw.end(), data, data + count);
-            }
-            m_router.OnSerialReceive({data, count});
-            // Taking the waiter's lock orders this chunk before its next check: no lost wake-up.
-            { std::lock_guard wake(m_waitMutex); }
-            m_changed.notify_all();
+    ToolLink() : m_link(m_serial) {
+        m_link.SetReceiveTap([this](std::span<const std::uint8_t> chunk) {
+            std::lock_guard lock(m_mutex);
+            m_raw.insert(m_raw.end(), chunk.begin(), chunk.end());
         });
+        QObject::connect(&m_link, &ControllerLink::statusReceived, &m_link,
+                         [this](const LiveStatus& status) { m_status.push_back(status); });
+        QObject::connect(&m_link, &ControllerLink::parameterBlockReceived, &m_link,
+                         [this](int number, const BlockBytes& bytes) {
+                             m_parameters.push_back({number, bytes});
+                         });
     }
-    ~ToolLink() override { m_serial.Close(); }
 
-    bool Open(const QString& path) { return m_serial.Open(path, 9600) == 1; }
-    bool Send(const CommandFrame& frame) {
-        return m_serial.Write(frame.data(), static_cast<std::uint32_t>(frame.size())) == 1;
-    }
+    bool Open(const QString& path) { return m_link.Open(path, 9600, g_canEnabled.load() == 1); }
+    bool Send(const CommandFrame& frame) { return m_link.WriteBytes(frame); }
 
-    void OnStatusFrame(ControllerFrameView frame) override { Keep(m_status, frame); }
-    void OnParameterFrame(ControllerFrameView frame) override { Keep(m_parameters, frame); }
-
-    std::vector<Window> StatusFrames() const {
-        std::lock_guard lock(m_mutex);
-        return m_status;
-    }
-    std::vector<Window> ParameterFrames() const {
-        std::lock_guard lock(m_mutex);
+    const std::vector<LiveStatus>& Statuses() const { return m_status; }
+    const std::vector<std::pair<int, BlockBytes>>& ParameterBlocks() const {
         return m_parameters;
     }
     Bytes Raw() const {
@@ -65,35 +57,18 @@ public:
         return m_raw;
     }
 
-    // Waits until `done` holds, re-checking whenever a chunk arrived.
-    bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::unique_lock lock(m_waitMutex);
-        while (!done()) {
-            if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
-                return done();
-            }
-        }
-        return true;
+    // Runs the event loop until `done` holds.
+    static bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+        return QTest::qWaitFor(done, static_cast<int>(timeout.count()));
     }
 
 private:
-    void Keep(std::vector<Window>& list, ControllerFrameView frame) {
-        Window copy{};
-        std::copy(frame.begin(), frame.end(), copy.begin());
-        std::lock_guard lock(m_mutex);
-        list.push_back(copy);
-    }
-
     CSerial m_serial;
-    FrameParser m_parser;
-    ReceiveRouter m_router;
+    ControllerLink m_link;
     mutable std::mutex m_mutex;
-    std::vector<Window> m_status;
-    std::vector<Window> m_parameters;
     Bytes m_raw;
-    std::mutex m_waitMutex;
-    std::condition_variable m_changed;
+    std::vector<LiveStatus> m_status;
+    std::vector<std::pair<int, BlockBytes>> m_parameters;
 };
 
 // A link condition the tool must read through unchanged.
@@ -142,23 +117,22 @@ TEST_P(SimLinkReadTest, LdgetBringsSevenValidParameterFramesInOrder) {
     }
 
     ASSERT_TRUE(m_link->Send(MakeSealedCommand(command_letters::kReadParameters)));
-    ASSERT_TRUE(m_link->WaitFor([&] { return m_link->ParameterFrames().size() >= 7; }, 3s))
-        << "parameter frames: " << m_link->ParameterFrames().size();
+    ASSERT_TRUE(m_link->WaitFor([&] { return m_link->ParameterBlocks().size() >= 7; }, 3s))
+        << "parameter frames: " << m_link->ParameterBlocks().size();
 
-    const std::vector<Window> frames = m_link->ParameterFrames();
-    ASSERT_EQ(frames.size(), 7u);
+    const auto& blocks = m_link->ParameterBlocks();
+    ASSERT_EQ(blocks.size(), 7u);
     const sim::SimParameterSet stored = server.Controller().Parameters();
     for (int block = 1; block <= 7; ++block) {
         SCOPED_TRACE("block " + std::to_string(block));
-        const Window& f = frames[static_cast<std::size_t>(block - 1)];
-        EXPECT_EQ(f[0], 0xC0);
-        EXPECT_EQ(f[1], 20);
-        EXPECT_EQ(f[3], 'R');
-        EXPECT_EQ(f[4], block);
+        const auto& [number, bytes] = blocks[static_cast<std::size_t>(block - 1)];
+        EXPECT_EQ(number, block);
         const sim::Payload payload = stored.Block(block);
-        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), f.begin() + 5));
-        EXPECT_EQ(f[23], 0x0D);
+        EXPECT_TRUE(std::equal(payload.begin(), payload.end(), bytes.begin()));
     }
+    // Seven 24-byte frames (length 20) behind their noise, after our own echo on the CAN cable.
+    EXPECT_EQ(m_link->Raw().size(),
+              (c.canCable ? 24u : 0u) + 7u * (24u + static_cast<std::size_t>(c.noiseBytes)));
     EXPECT_EQ(g_frameCount.load(), 7u);
     EXPECT_EQ(g_frameErrorCount.load(), 0u);
     EXPECT_EQ(g_paramFrameSeen.load(), 1);
@@ -202,19 +176,25 @@ TEST_P(SimLinkStatusTest, StatusRequestBringsOneStatusFrameWithTheControllersVal
     CommandFrame request{};
     CopyFrameWithChecksum(g_showFrame, request);
     ASSERT_TRUE(m_link->Send(request));
-    ASSERT_TRUE(m_link->WaitFor([&] { return !m_link->StatusFrames().empty(); }, 3s));
+    ASSERT_TRUE(m_link->WaitFor([&] { return !m_link->Statuses().empty(); }, 3s));
 
-    const Window f = m_link->StatusFrames().front();
+    // The one frame received is the last 24 bytes, after our own echo on the CAN cable.
+    const Bytes raw = m_link->Raw();
+    ASSERT_EQ(raw.size(), c.canCable ? 48u : 24u);
+    std::array<std::uint8_t, kControllerFrameMax> f{};
+    std::copy(raw.end() - 24, raw.end(), f.begin());
     EXPECT_EQ(f[0], 0xC0);
     EXPECT_EQ(f[1], 20);
     EXPECT_EQ(f[3], c.letter3);
     EXPECT_EQ(f[4], c.letter4);
-    const LiveStatus status = DecodeStatusFrame(ControllerFrameView(f));
+    EXPECT_EQ(f[23], 0x0D);
+    const LiveStatus status = m_link->Statuses().front();
+    EXPECT_EQ(status, DecodeStatusFrame(ControllerFrameView(f)));
     EXPECT_EQ(status.m_faultBits, 0x00800200u);
     EXPECT_EQ(status.m_stateCode, 6);
     EXPECT_EQ(g_frameCount.load(), 1u);
     EXPECT_EQ(g_frameErrorCount.load(), 0u);
-    EXPECT_TRUE(m_link->ParameterFrames().empty());
+    EXPECT_TRUE(m_link->ParameterBlocks().empty());
 
     // The controller understood the request the tool built.
     const auto seen = server.Controller().LastStatusRequest();
