@@ -60,7 +60,7 @@ if(TARVIK_MAN_PAGES)
         add_custom_command(OUTPUT ${page}.gz
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
             COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-                    ${HELP2MAN} --no-info --no-discard-stderr --version-string=${PROJECT_VERSION}
+                    ${HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
                     --name=${man_${program}} ${include} --output=${page} $<TARGET_FILE:${program}>
             COMMAND gzip -9nf ${page}
             DEPENDS ${program} ${CMAKE_CURRENT_LIST_DIR}/debian/serial-permission.h2m
