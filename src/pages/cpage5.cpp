@@ -44,7 +44,7 @@ DialogTemplate Build() {
     for (const FaultCaption& fault : kFaultCaptions) {
         // Nine rows from y 45 to 151.
         t.controls.push_back({fault.id, K::CheckBox, fault.chinese, fault.english, 189,
-                              45 + row * 106 / 8, 50, 10});
+                              45 + row * 106 / 8, 56, 10});
         ++row;
     }
     const std::vector<ControlSpec> rest = {

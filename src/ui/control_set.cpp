@@ -11,12 +11,65 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <QStyle>
 #include <QTabWidget>
 #include <algorithm>
 
 #include "ui/controls.h"
 
 namespace {
+
+// The room a caption has inside its control.
+int CaptionRoom(const QWidget& widget) {
+    const QStyle* style = widget.style();
+    if (qobject_cast<const QCheckBox*>(&widget) != nullptr) {
+        return widget.width() - style->pixelMetric(QStyle::PM_IndicatorWidth) -
+               style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    }
+    if (qobject_cast<const QRadioButton*>(&widget) != nullptr) {
+        return widget.width() - style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) -
+               style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing);
+    }
+    if (qobject_cast<const QPushButton*>(&widget) != nullptr) {
+        return widget.width() - 2 * style->pixelMetric(QStyle::PM_ButtonMargin);
+    }
+    return widget.width();
+}
+
+QString CaptionOf(const QWidget& widget) {
+    if (const auto* label = qobject_cast<const QLabel*>(&widget)) {
+        return label->pixmap().isNull() && !label->wordWrap() ? label->text() : QString();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&widget)) {
+        return button->text();
+    }
+    return {};
+}
+
+// Captions are laid out in dialog units for the original fonts; where a text is wider than
+// its control in this font it is drawn a little smaller rather than cut off.
+void FitCaption(QWidget& widget) {
+    static const char kDesignedSize[] = "tarvikDesignedPointSize";
+    const QString caption = CaptionOf(widget);
+    QFont font = widget.font();
+    // A caption fitted before starts again from the size it was designed with.
+    const QVariant designed = widget.property(kDesignedSize);
+    if (designed.isValid()) {
+        font.setPointSizeF(designed.toReal());
+    }
+    const int room = CaptionRoom(widget);
+    const qreal smallest = std::max<qreal>(6.0, font.pointSizeF() * 0.7);
+    while (!caption.isEmpty() && QFontMetrics(font).horizontalAdvance(caption) > room &&
+           font.pointSizeF() - 0.5 >= smallest) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    if (font.pointSizeF() != widget.font().pointSizeF()) {
+        if (!designed.isValid()) {
+            widget.setProperty(kDesignedSize, widget.font().pointSizeF());
+        }
+        widget.setFont(font);
+    }
+}
 
 bool ExistsIn(const ControlSpec& spec, UiLanguage language) {
     if (spec.style & kChineseOnly) {
@@ -64,6 +117,7 @@ void ControlSet::Build(const DialogTemplate& dialogTemplate, UiLanguage language
             place.setHeight(std::min(place.height(), combo->sizeHint().height()));
         }
         widget->setGeometry(place);
+        FitCaption(*widget);
         widget->setVisible(!HiddenAtStart(spec, language));
         if (spec.style & kDisabled) {
             widget->setEnabled(false);
@@ -121,6 +175,9 @@ QWidget* ControlSet::Create(const ControlSpec& spec, QWidget* parent) {
             QLabel* label = (spec.style & kNotify) ? new ClickableLabel(caption, parent)
                                                    : new QLabel(caption, parent);
             label->setTextFormat(Qt::PlainText);
+            if (FontForText(parent->font(), caption) != parent->font()) {
+                label->setFont(FontForText(parent->font(), caption));
+            }
             label->setAlignment(Qt::AlignTop |
                                 ((spec.style & kCentered)       ? Qt::AlignHCenter
                                  : (spec.style & kRightAligned) ? Qt::AlignRight
@@ -239,8 +296,10 @@ void ControlSet::SetText(int id, const QString& text) {
         edit->setPlainText(text);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(text);
+        FitCaption(*label);
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(text);
+        FitCaption(*button);
     } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
         if (combo->isEditable()) {
             combo->setEditText(text);

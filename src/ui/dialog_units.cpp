@@ -13,6 +13,9 @@ int MulDiv(int a, int b, int c) {
 }
 
 constexpr char kStandInFamily[] = "WenQuanYi Micro Hei";
+// Characters the stand-in maps to an empty glyph, and a font that draws them.
+constexpr char16_t kBlankInStandIn[] = u"℃";
+constexpr char kSymbolFamily[] = "DejaVu Sans";
 
 }  // namespace
 
@@ -45,4 +48,22 @@ QFont DialogFont(const char* windowsFamily, int pointSize) {
 #endif
     font.setPointSize(pointSize);
     return font;
+}
+
+QFont FontForText(const QFont& font, const QString& text) {
+#ifdef Q_OS_WIN
+    (void)text;
+    return font;
+#else
+    for (char16_t blank : kBlankInStandIn) {
+        if (blank != 0 && text.contains(QChar(blank))) {
+            QFont symbols = font;
+            QStringList families = font.families();
+            families.prepend(QString::fromLatin1(kSymbolFamily));
+            symbols.setFamilies(families);
+            return symbols;
+        }
+    }
+    return font;
+#endif
 }

@@ -26,3 +26,7 @@ private:
 // The font a dialog asks for by its Windows name, on this platform. Where the Windows fonts
 // are missing the CJK font the setup installs stands in, at the same point size.
 QFont DialogFont(const char* windowsFamily, int pointSize);
+
+// The font for a text in `font`: where the stand-in CJK font draws a character of the text as
+// blank (it does so for "℃"), a font that has it is put first.
+QFont FontForText(const QFont& font, const QString& text);
