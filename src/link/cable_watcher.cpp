@@ -34,8 +34,8 @@ void CableWatcher::FirstSample() {
 void CableWatcher::SecondSample() {
     const PortSource::Cable cable = m_source.CablePresence();
     // A sample that cannot be taken leaves the previous value in place.
-    const bool second = cable == PortSource::Cable::kUnknown ? m_first
-                                                             : cable == PortSource::Cable::kPresent;
+    const bool second =
+        cable == PortSource::Cable::kUnknown ? m_first : cable == PortSource::Cable::kPresent;
     if (second == m_first) {
         if (!second && !m_absentShown) {
             m_absentShown = true;

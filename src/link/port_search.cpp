@@ -44,9 +44,10 @@ bool PortSearcher::Start() {
         const auto post = [this](std::function<void()> step) {
             QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
         };
-        const std::optional<QStringList> names = SearchPorts(
-            m_source, pinned,
-            [&post, this](const QString& label) { post([this, label] { emit portFound(label); }); });
+        const std::optional<QStringList> names =
+            SearchPorts(m_source, pinned, [&post, this](const QString& label) {
+                post([this, label] { emit portFound(label); });
+            });
         post([this, names] {
             Wait();
             if (names)

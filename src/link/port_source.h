@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
+#include <utility>
 
 class PortSource {
 public:
@@ -18,11 +20,16 @@ public:
     virtual Cable CablePresence() = 0;
 };
 
-// QSerialPortInfo. May be used from any one thread at a time.
+// The platform: QSerialPortInfo for the list; on Linux the cable straight from sysfs, which
+// `sysfsRoot` moves for tests. Any thread may use it.
 class SystemPortSource : public PortSource {
 public:
+    explicit SystemPortSource(std::string sysfsRoot = "/sys") : m_sysfs(std::move(sysfsRoot)) {}
     std::optional<QStringList> ListPorts() override;
     Cable CablePresence() override;
+
+private:
+    std::string m_sysfs;
 };
 
 // The demo's simulated cable: always plugged in; the list is the platform's.

@@ -1,7 +1,7 @@
 // The firmware sender on the program's real path: the controller link, whose receive thread
 // hands the received bytes through the receive routing to the sender, which answers through
-// CSerial. Against the simulated controller's boot loader (the tool's own YMODEM variant) and against lrzsz's `rb`,
-// an independent receiver of standard YMODEM.
+// CSerial. Against the simulated controller's boot loader (the tool's own YMODEM variant) and
+// against lrzsz's `rb`, an independent receiver of standard YMODEM.
 
 #include <fcntl.h>
 #include <pty.h>

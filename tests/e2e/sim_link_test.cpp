@@ -49,9 +49,7 @@ public:
     bool Send(const CommandFrame& frame) { return m_link.WriteBytes(frame); }
 
     const std::vector<LiveStatus>& Statuses() const { return m_status; }
-    const std::vector<std::pair<int, BlockBytes>>& ParameterBlocks() const {
-        return m_parameters;
-    }
+    const std::vector<std::pair<int, BlockBytes>>& ParameterBlocks() const { return m_parameters; }
     Bytes Raw() const {
         std::lock_guard lock(m_mutex);
         return m_raw;

@@ -67,17 +67,18 @@ INSTANTIATE_TEST_SUITE_P(
         WatchCase{"AbsentAtStart", "AA AA AA", {"Disconnected"}},
         // A change seen within a cycle is shown but not marked as shown, so the next steady
         // cycle shows the same text once more.
-        WatchCase{"UnplugWithinACycle", "PP PA AA AA", {"Connected", "Disconnected",
-                                                        "Disconnected"}},
-        WatchCase{"ReplugWithinACycleReopens", "AA AP PP PP", {"Disconnected", "Connected",
-                                                               "reopen", "Connected"}},
+        WatchCase{
+            "UnplugWithinACycle", "PP PA AA AA", {"Connected", "Disconnected", "Disconnected"}},
+        WatchCase{"ReplugWithinACycleReopens",
+                  "AA AP PP PP",
+                  {"Disconnected", "Connected", "reopen", "Connected"}},
         WatchCase{"ReplugOnTheFirstCycleReopens", "AP", {"Connected", "reopen"}},
-        WatchCase{"ChangesBetweenCyclesShowNewTextsOnlyAndNeverReopen", "PP AA PP AA PP",
+        WatchCase{"ChangesBetweenCyclesShowNewTextsOnlyAndNeverReopen",
+                  "PP AA PP AA PP",
                   {"Connected", "Disconnected"}},
-        WatchCase{"ReplugBetweenCyclesAfterAnUnplugWithin", "PP PA PP", {"Connected",
-                                                                          "Disconnected"}},
-        WatchCase{"UnreadableSecondSampleKeepsTheFirst", "PU AU AA", {"Connected",
-                                                                      "Disconnected"}},
+        WatchCase{
+            "ReplugBetweenCyclesAfterAnUnplugWithin", "PP PA PP", {"Connected", "Disconnected"}},
+        WatchCase{"UnreadableSecondSampleKeepsTheFirst", "PU AU AA", {"Connected", "Disconnected"}},
         WatchCase{"CannotTellAtStartEndsSilently", "U", {"ended"}},
         WatchCase{"CannotTellLaterEndsSilently", "PP U", {"Connected", "ended"}}),
     [](const auto& info) { return std::string(info.param.name); });

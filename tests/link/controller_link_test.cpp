@@ -119,8 +119,8 @@ TEST_F(ControllerLinkTest, DownloadReportsProgressAndTheBootLoadersBytes) {
     ASSERT_EQ(m_link->StartDownload("app.bin", image, ModemDialect::kBootLoader), ModemLoad::kOk);
     EXPECT_TRUE(m_link->DownloadRunning());
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !progress.empty() && progress.back() == 100; },
-                                10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !progress.empty() && progress.back() == 100; }, 10000));
     EXPECT_FALSE(m_link->DownloadRunning());
     EXPECT_EQ(m_link->LastReportedPercent(), 100);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -129,8 +129,8 @@ TEST_F(ControllerLinkTest, DownloadReportsProgressAndTheBootLoadersBytes) {
     EXPECT_GE(log.count(char(0x06)), 5 + 1);
     EXPECT_GE(logSignals, 1);
     EXPECT_LE(logSignals, log.size());
-    ASSERT_TRUE(Controller().WaitFor([&] { return Controller().Counters().imagesReceived == 1; },
-                                     3s));
+    ASSERT_TRUE(
+        Controller().WaitFor([&] { return Controller().Counters().imagesReceived == 1; }, 3s));
     EXPECT_EQ(Controller().LastImage()->data, image);
     EXPECT_EQ(Controller().LastImage()->name, "app.bin");
 }
@@ -140,9 +140,9 @@ TEST_F(ControllerLinkTest, RefusedImageLeavesTheSenderAlone) {
     EXPECT_EQ(m_link->StartDownload("big.bin", tooLarge, ModemDialect::kBootLoader),
               ModemLoad::kImageTooLarge);
     const std::string longName(kModemNameCapacity, 'n');
-    EXPECT_EQ(m_link->StartDownload(longName, std::vector<std::uint8_t>(10),
-                                    ModemDialect::kBootLoader),
-              ModemLoad::kNameTooLong);
+    EXPECT_EQ(
+        m_link->StartDownload(longName, std::vector<std::uint8_t>(10), ModemDialect::kBootLoader),
+        ModemLoad::kNameTooLong);
     EXPECT_FALSE(m_link->DownloadRunning());
     EXPECT_EQ(m_link->LastReportedPercent(), -1);
 }

@@ -29,13 +29,13 @@ protected:
                          [this] { m_events.push_back("abandoned"); });
         QObject::connect(&m_sequence, &PortOpenSequence::downloadViewReset,
                          [this] { m_events.push_back("view reset"); });
-        QObject::connect(&m_sequence, &PortOpenSequence::finished,
-                         [this](Request request, bool open) {
-                             m_events.push_back(std::string(request == Request::kOpen    ? "open"
-                                                            : request == Request::kClose ? "close"
-                                                                                         : "reopen") +
-                                                (open ? " -> open" : " -> closed"));
-                         });
+        QObject::connect(
+            &m_sequence, &PortOpenSequence::finished, [this](Request request, bool open) {
+                m_events.push_back(std::string(request == Request::kOpen    ? "open"
+                                               : request == Request::kClose ? "close"
+                                                                            : "reopen") +
+                                   (open ? " -> open" : " -> closed"));
+            });
     }
 
     // A sender in the middle of a transfer, as the open sequence may find it.
@@ -72,8 +72,8 @@ TEST_F(PortOpenSequenceTest, OpenClosesWaitsNamesThenOpensAndResetsTheDownloadVi
     EXPECT_TRUE(m_link->IsOpen());
     EXPECT_FALSE(m_sequence.Running());
     EXPECT_EQ(g_modem.GetImageSize(), 0u) << "the sender was prepared again";
-    EXPECT_EQ(m_events, (std::vector<std::string>{"status 117", "abandoned", "view reset",
-                                                  "open -> open"}));
+    EXPECT_EQ(m_events,
+              (std::vector<std::string>{"status 117", "abandoned", "view reset", "open -> open"}));
     EXPECT_TRUE(m_sink.m_messages.isEmpty());
 
     // The port works at the rate taken from the list text.
@@ -106,8 +106,7 @@ TEST_P(PortOpenFailure, KeepsTheNameAbandonsTheTransferAndLeavesTheViewAlone) {
     EXPECT_EQ(m_sequence.PortName(), name) << "named before the open, also when it fails";
     EXPECT_FALSE(m_link->DownloadRunning()) << "step one runs whatever follows";
     EXPECT_EQ(g_modem.GetImageSize(), 3000u) << "the sender is not prepared again";
-    EXPECT_EQ(m_events,
-              (std::vector<std::string>{"status 117", "abandoned", "open -> closed"}));
+    EXPECT_EQ(m_events, (std::vector<std::string>{"status 117", "abandoned", "open -> closed"}));
     ASSERT_EQ(m_sink.m_messages.size(), 1);
     EXPECT_TRUE(m_sink.m_messages[0].startsWith(QString::fromUtf8(c.message)))
         << m_sink.m_messages[0].toStdString();
@@ -148,8 +147,7 @@ TEST_F(PortOpenSequenceTest, ReopenWithoutANameOpensNothingButResetsTheDownloadS
     EXPECT_FALSE(m_link->DownloadRunning());
     EXPECT_EQ(g_modem.GetImageSize(), 0u);
     EXPECT_EQ(g_modem.State(), ModemState::kWaitStart);
-    EXPECT_EQ(m_events,
-              (std::vector<std::string>{"abandoned", "view reset", "reopen -> closed"}));
+    EXPECT_EQ(m_events, (std::vector<std::string>{"abandoned", "view reset", "reopen -> closed"}));
     EXPECT_TRUE(m_sink.m_messages.isEmpty());
 }
 

@@ -51,18 +51,23 @@ TEST_P(PortSearchList, KeepsThePlatformsOrderAfterThePinnedEntry) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lists, PortSearchList,
-    testing::Values(
-        SearchCase{"ThreePortsInListedOrder", {"ttyUSB1", "ttyS0", "ttyACM0"}, "",
-                   {"ttyUSB1", "ttyS0", "ttyACM0"}},
-        SearchCase{"NothingListed", {}, "", {}},
-        SearchCase{"DemoDeviceFirst", {"ttyS0", "ttyUSB0"}, "/dev/pts/7",
-                   {"/dev/pts/7", "ttyS0", "ttyUSB0"}},
-        SearchCase{"PinnedNameAlsoListedIsNotListedTwice", {"ttyS0", "ttyUSB0"}, "ttyUSB0",
-                   {"ttyUSB0", "ttyS0"}},
-        SearchCase{"PinnedAloneWhenNothingIsListed", {}, "ttyUSB3", {"ttyUSB3"}},
-        SearchCase{"AtMost256", Numbered(300), "", Numbered(256)},
-        SearchCase{"AtMost256WithThePin", Numbered(300), "/dev/pts/2",
-                   QStringList{"/dev/pts/2"} + Numbered(255)}),
+    testing::Values(SearchCase{"ThreePortsInListedOrder",
+                               {"ttyUSB1", "ttyS0", "ttyACM0"},
+                               "",
+                               {"ttyUSB1", "ttyS0", "ttyACM0"}},
+                    SearchCase{"NothingListed", {}, "", {}},
+                    SearchCase{"DemoDeviceFirst",
+                               {"ttyS0", "ttyUSB0"},
+                               "/dev/pts/7",
+                               {"/dev/pts/7", "ttyS0", "ttyUSB0"}},
+                    SearchCase{"PinnedNameAlsoListedIsNotListedTwice",
+                               {"ttyS0", "ttyUSB0"},
+                               "ttyUSB0",
+                               {"ttyUSB0", "ttyS0"}},
+                    SearchCase{"PinnedAloneWhenNothingIsListed", {}, "ttyUSB3", {"ttyUSB3"}},
+                    SearchCase{"AtMost256", Numbered(300), "", Numbered(256)},
+                    SearchCase{"AtMost256WithThePin", Numbered(300), "/dev/pts/2",
+                               QStringList{"/dev/pts/2"} + Numbered(255)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortSearch, UnreadableListLeavesTheListAlone) {

@@ -1,0 +1,61 @@
+// Demo mode: the in-process controller on its pseudo-terminal is a working peer for the link,
+// found first in the port list, with its cable reported present.
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "core/commands/manual_clock.h"
+#include "core/protocol/command_frame.h"
+#include "fake_port_source.h"
+#include "link/cable_watcher.h"
+#include "link/port_search.h"
+#include "link/port_source.h"
+#include "link_test_support.h"
+#include "sim/demo_controller.h"
+
+namespace {
+
+using link_test::FakePortSource;
+using link_test::LinkFixture;
+
+using DemoTest = LinkFixture;
+
+TEST_F(DemoTest, DemoDeviceIsListedFirstAndAnswersTheLink) {
+    sim::DemoController demo;
+    const QString path = demo.Start();
+    ASSERT_FALSE(path.isEmpty()) << demo.ErrorString().toStdString();
+    EXPECT_EQ(demo.DevicePath(), path);
+
+    FakePortSource platform;
+    platform.m_ports = QStringList{"ttyS0"};
+    DemoPortSource source(platform);
+    const auto names = SearchPorts(source, path);
+    ASSERT_TRUE(names.has_value());
+    EXPECT_EQ(names->first(), path);
+    ASSERT_EQ(PortPathForName(names->first()), path);
+
+    ASSERT_TRUE(m_link->Open(PortPathForName(names->first()), 9600, false));
+    int blocks = 0;
+    QObject::connect(m_link.get(), &ControllerLink::parameterBlockReceived, m_link.get(),
+                     [&blocks](int, const BlockBytes&) { ++blocks; });
+    m_link->Write(MakeSealedCommand(command_letters::kReadParameters));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return blocks == 7; }, 3000));
+    m_link->Close();
+}
+
+TEST(DemoPortSource, ReportsTheSimulatedCablePresent) {
+    FakePortSource platform;
+    platform.SetSamples("", PortSource::Cable::kAbsent);
+    DemoPortSource source(platform);
+    ManualClock clock;
+    CableWatcher watcher(source, clock);
+    std::vector<int> texts;
+    QObject::connect(&watcher, &CableWatcher::statusText,
+                     [&texts](int id) { texts.push_back(id); });
+    watcher.Start();
+    clock.Advance(500);
+    EXPECT_EQ(texts, std::vector<int>{kStatusConnectedText});
+}
+
+}  // namespace
