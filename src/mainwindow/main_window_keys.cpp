@@ -25,6 +25,13 @@ constexpr std::initializer_list<int> kMainRevealTilde = {1059, 1049, 1067, 1065}
 
 bool CTarvikDlg::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    // The throttle label follows the trackbar whenever the trackbar draws itself.
+    if (type == QEvent::Paint && watched == Controls().Control(1061)) {
+        UpdateThrottleLabel();
+    }
+    if (FilterInputWhileBusy(watched, event)) {
+        return true;
+    }
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
         type == QEvent::ApplicationDeactivate) {
         m_keys.Observe(event);
@@ -95,5 +102,28 @@ void CTarvikDlg::RevealServiceControls(bool tildeSequence) {
     Page3().Controls().Show(kPage3Reveal);
     if (tildeSequence) {
         Controls().Show(kMainRevealTilde);
+    }
+}
+
+bool CTarvikDlg::FilterInputWhileBusy(QObject* watched, QEvent* event) {
+    if (!m_busy || !watched->isWidgetType()) {
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride: {
+            // While a command runs the window behaves as if asleep: nothing the user does
+            // starts or changes anything. Other windows (a message box) stay usable.
+            auto* widget = static_cast<QWidget*>(watched);
+            return widget == this || isAncestorOf(widget);
+        }
+        default:
+            return false;
     }
 }

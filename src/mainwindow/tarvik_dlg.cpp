@@ -1,5 +1,6 @@
 #include "mainwindow/tarvik_dlg.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QContextMenuEvent>
@@ -11,6 +12,14 @@
 #include <QTabWidget>
 
 #include "app/fixed_texts.h"
+#include "core/protocol/link_flags.h"
+#include "core/protocol/live_status.h"
+#include "link/controller_link.h"
+#include "link/port_source.h"
+#include "mainwindow/port_row.h"
+#include "pages/parameter_pages.h"
+#include "serial/serial.h"
+#include "ui/sounds.h"
 #include "app/profile_settings.h"
 #include "app/string_table.h"
 #include "app/tool_settings.h"
@@ -78,7 +87,17 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     setWindowTitle(QString::fromUtf8(MainWindowTemplate().title));
     setWindowIcon(AppIcon());
     CreatePages();
+    m_parameters =
+        std::make_unique<ParameterPages>(*m_page0, *m_page1, *m_page3, *m_page5, *m_page6);
+    m_link = std::make_unique<ControllerLink>(g_serial);
+    m_connect = std::make_unique<ConnectSequence>(*m_link, *m_link);
+    m_paramWrite = std::make_unique<ParamWriteSequence>(*m_link, *m_link);
+    m_ownPorts = std::make_unique<SystemPortSource>();
+    m_ports = m_ownPorts.get();
+    m_ownSounds = std::make_unique<SoundEffects>();
+    m_sounds = m_ownSounds.get();
     QCoreApplication::instance()->installEventFilter(this);
+    ConnectControls();
 
     ControlSet& controls = Controls();
     connect(controls.Item<ClickableLabel>(1050), &ClickableLabel::Clicked, this,
@@ -96,6 +115,87 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
 
 CTarvikDlg::~CTarvikDlg() {
     QCoreApplication::instance()->removeEventFilter(this);
+    m_timer.stop();
+    m_connect->Cancel();
+    m_paramWrite->Cancel();
+    m_portRow.reset();
+    // The receive thread must not post to a link that is gone.
+    m_link->Close();
+}
+
+void CTarvikDlg::SetPortSource(PortSource& ports) {
+    m_ports = &ports;
+}
+
+void CTarvikDlg::SetSounds(Sounds& sounds) {
+    m_sounds = &sounds;
+}
+
+void CTarvikDlg::SetPinnedPort(const QString& name) {
+    m_pinnedPort = name;
+}
+
+void CTarvikDlg::ConnectControls() {
+    const auto onClick = [this](int id, void (CTarvikDlg::*handler)()) {
+        if (auto* button = Item<QAbstractButton>(id)) {
+            connect(button, &QAbstractButton::clicked, this, handler);
+        }
+    };
+    onClick(1033, &CTarvikDlg::OnConnectClicked);
+    onClick(1036, &CTarvikDlg::OnParamWriteClicked);
+    onClick(1059, &CTarvikDlg::OnRestartControllerClicked);
+    onClick(1066, &CTarvikDlg::OnRestartCableClicked);
+    onClick(1060, &CTarvikDlg::OnOfflineDownloadClicked);
+    onClick(1065, &CTarvikDlg::OnFactoryRestoreClicked);
+    // The store-factory command is offered on the button the "~" sequence reveals.
+    onClick(1067, &CTarvikDlg::OnFactoryStoreClicked);
+    onClick(1049, &CTarvikDlg::OnCanCableClicked);
+    onClick(1062, &CTarvikDlg::OnRemoteClicked);
+    onClick(1181, &CTarvikDlg::OnDisplayModeClicked);
+    onClick(1053, &CTarvikDlg::OnCalibrationWriteClicked);
+
+    connect(m_link.get(), &ControllerLink::statusReceived, this, [this](const LiveStatus& status) {
+        m_page5->ShowFaults(FaultBoxStates(status.m_faultBits));
+    });
+    connect(m_link.get(), &ControllerLink::parameterBlockReceived, this,
+            &CTarvikDlg::OnParameterBlock);
+}
+
+ParameterValues CTarvikDlg::CurrentParameterValues() const {
+    ParameterValues values = m_values;
+    m_parameters->Collect(values);
+    values.m_mainWindow.m_voltageCalibValue = m_voltageCalibValue;
+    values.m_mainWindow.m_currentCalibValue = m_currentCalibValue;
+    values.m_mainWindow.m_fieldWeakeningValue = m_fieldWeakeningValue;
+    values.m_mainWindow.m_fieldWeakeningText = Controls().Text(1012).toStdString();
+    return values;
+}
+
+void CTarvikDlg::OnParameterBlock(int number, const BlockBytes& bytes) {
+    // The receive thread has raised the flags; the values are decoded here, on the thread that
+    // owns the pages and the write frames.
+    m_values = CurrentParameterValues();
+    const DecodeOutcome outcome = DecodeParameterBlock(m_values, number, BlockView(bytes));
+    m_parameters->Apply(m_values, outcome);
+}
+
+bool CTarvikDlg::Busy() const {
+    return m_busy;
+}
+
+void CTarvikDlg::UpdateBusy() {
+    const bool busy = m_connect->Running() || m_paramWrite->Running() ||
+                      (m_portRow && m_portRow->Running());
+    if (busy == m_busy) {
+        return;
+    }
+    m_busy = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+    emit BusyChanged(busy);
 }
 
 void CTarvikDlg::CreatePages() {
@@ -211,6 +311,14 @@ void CTarvikDlg::OnInitDialog() {
 
     UpdateCheckValueColour();
     m_timer.start(kTimerPeriodMs);
+
+    m_portRow = std::make_unique<PortRow>(*this, *m_ports, m_pinnedPort);
+    connect(m_portRow.get(), &PortRow::runningChanged, this, &CTarvikDlg::UpdateBusy);
+    connect(Item<QAbstractButton>(1032), &QAbstractButton::clicked, m_portRow.get(),
+            &PortRow::OnOpenPortClicked);
+    connect(Item<QAbstractButton>(1029), &QAbstractButton::clicked, m_portRow.get(),
+            &PortRow::OnSearchPortsClicked);
+    m_portRow->Start();
 }
 
 void CTarvikDlg::FillLists() {
@@ -278,16 +386,6 @@ void CTarvikDlg::UpdateCheckValueColour() {
     QPalette colours = current->palette();
     colours.setColor(QPalette::Text, equal ? QColor(0, 255, 0) : QColor(255, 0, 0));
     current->setPalette(colours);
-}
-
-void CTarvikDlg::OnTimer() {}
-
-void CTarvikDlg::OnParamWriteClicked() {
-    emit ParamWriteRequested();
-}
-
-void CTarvikDlg::OnCanCableClicked() {
-    emit CanCableClickRequested();
 }
 
 void CTarvikDlg::ShowAbout() {

@@ -6,10 +6,21 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
+#include "core/commands/connect_sequence.h"
+#include "core/commands/param_write_sequence.h"
+#include "core/params/block_layout.h"
+#include "core/params/parameter_values.h"
+#include "core/protocol/status_request.h"
 #include "ui/template_widget.h"
 
+class ControllerLink;
+class PortRow;
+class PortSource;
+class ParameterPages;
+class Sounds;
 class Cpage0;
 class Cpage1;
 class Cpage3;
@@ -29,6 +40,13 @@ public:
     CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* parent = nullptr);
     ~CTarvikDlg() override;
 
+    // Replace the platform's port list and cable presence, or the sounds, before OnInitDialog
+    // (demo mode, tests).
+    void SetPortSource(PortSource& ports);
+    void SetSounds(Sounds& sounds);
+    // The entry put first in the port list, selected, across every search (demo, --port).
+    void SetPinnedPort(const QString& name);
+
     // Fills the lists, applies the language and settings, folds the panel and starts the timer.
     void OnInitDialog();
 
@@ -42,6 +60,19 @@ public:
     bool PanelCollapsed() const { return m_panelCollapsed; }
     int PanelWidth() const { return m_panelWidth; }
     const QTimer& Timer() const { return m_timer; }
+    ControllerLink& LinkToController() const { return *m_link; }
+    PortRow& Ports() const { return *m_portRow; }
+    ParameterPages& Parameters() const { return *m_parameters; }
+    Sounds& SoundOutput() const { return *m_sounds; }
+    ProfileSettings& Settings() const { return m_settings; }
+    // The values of the parameter set as the pages and the main window hold them now.
+    ParameterValues CurrentParameterValues() const;
+
+    // A command or port sequence runs: the tick is skipped and the window takes no input that
+    // starts or changes anything, as if it were asleep.
+    bool Busy() const;
+    // The display page is the selected tab.
+    bool DisplayPageShown() const;
 
     // Fields of the exchange.
     QString m_binFilePath;
@@ -63,22 +94,37 @@ public:
     int m_displayMode = 0;
     int m_canNode = 0;
     int m_canBitRate = 0;
+    // What rides in every status request.
+    RemoteControlState m_remote;
 
 public slots:
     void OnPanelToggleClicked();
     void OnTabSelChange(int index);
     void OnTimer();
     void OnParamWriteClicked();
+    void OnConnectClicked();
     void OnCanCableClicked();
+    void OnRestartControllerClicked();
+    void OnRestartCableClicked();
+    void OnOfflineDownloadClicked();
+    void OnFactoryRestoreClicked();
+    void OnFactoryStoreClicked();
+    void OnRemoteClicked();
+    void OnDisplayModeClicked();
+    void OnCalibrationWriteClicked();
     void ShowAbout();
     // Shows the hidden service controls; the "~" sequence also shows the restart, cable and
     // factory controls.
     void RevealServiceControls(bool tildeSequence);
 
 signals:
-    // Emitted by the handlers the later parts of the window fill; tests watch them.
+    // A parameter write or the cable box's handler ran (tests watch these).
     void ParamWriteRequested();
     void CanCableClickRequested();
+    // A command ended: the connect's or the write's outcome, for the production modes.
+    void ConnectFinished(ConnectOutcome outcome);
+    void ParamWriteFinished(WriteOutcome outcome);
+    void BusyChanged(bool busy);
 
 protected:
     void DoDataExchange(DataExchange& exchange) override;
@@ -93,6 +139,18 @@ private:
     // The key handling of the main window's controls; true when the key was consumed.
     bool FilterKey(const QKeyEvent& key);
     bool IsMainWindowControl(const QWidget* widget) const;
+    // Swallows input while Busy().
+    bool FilterInputWhileBusy(QObject* watched, QEvent* event);
+    void UpdateBusy();
+    void ConnectControls();
+    void ReadStatusRequestControls();
+    void RefreshDisplayPage();
+    void RefreshAfterRead();
+    void ShowCounters();
+    void UpdateThrottleLabel();
+    void OnParameterBlock(int number, const BlockBytes& bytes);
+    // A message once per distinct failure while the tick reads the controls.
+    bool ExchangeForTick();
 
     ProfileSettings& m_settings;
     KeyState& m_keys;
@@ -101,6 +159,20 @@ private:
     Cpage3* m_page3 = nullptr;
     Cpage5* m_page5 = nullptr;
     Cpage6* m_page6 = nullptr;
+    std::unique_ptr<ControllerLink> m_link;
+    std::unique_ptr<PortSource> m_ownPorts;
+    PortSource* m_ports = nullptr;
+    std::unique_ptr<Sounds> m_ownSounds;
+    Sounds* m_sounds = nullptr;
+    std::unique_ptr<ParameterPages> m_parameters;
+    std::unique_ptr<PortRow> m_portRow;
+    QString m_pinnedPort;
+    std::unique_ptr<ConnectSequence> m_connect;
+    std::unique_ptr<ParamWriteSequence> m_paramWrite;
+    ParameterValues m_values;  // the set last read, imported or written
+    bool m_busy = false;
+    QString m_lastTickFailure;  // the controls' text that gave the last tick message
+    bool m_tickMessageOpen = false;
     QTimer m_timer;
     bool m_panelCollapsed = true;
     int m_panelWidth = 0;

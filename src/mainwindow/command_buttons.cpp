@@ -1,0 +1,146 @@
+// The main window's commands to the controller: connect, parameter write, the one-shot commands
+// and the first-generation CAN cable box. The connect and the write run as timed sequences of
+// the core; while one runs the window is busy (no tick, no input).
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QTabWidget>
+
+#include "app/fixed_texts.h"
+#include "app/profile_settings.h"
+#include "app/string_table.h"
+#include "core/commands/one_shot_commands.h"
+#include "core/commands/refusal.h"
+#include "core/params/param_state.h"
+#include "core/protocol/link_flags.h"
+#include "link/controller_link.h"
+#include "mainwindow/tarvik_dlg.h"
+#include "pages/parameter_pages.h"
+#include "ui/prompts.h"
+#include "ui/sounds.h"
+
+namespace {
+
+// Shown and hidden by the first-generation CAN cable box (1060 is only ever shown by it).
+constexpr int kCableControls[] = {1066, 1060, 1047, 1077, 1085, 1086, 1087, 1038,
+                                  1039, 1040, 1041, 1068, 1069, 1071, 1072};
+
+// The download mode list's item for automatic parameter writing.
+constexpr int kAutoParamWriteMode = 1;
+
+void ShowRefusal(Refusal refusal) {
+    const int message = static_cast<int>(refusal);
+    if (message >= 100) {
+        AppPrompts().Message(Tr(message));
+    }
+}
+
+}  // namespace
+
+void CTarvikDlg::OnConnectClicked() {
+    if (Busy()) {
+        return;
+    }
+    auto* button = Item<QAbstractButton>(1033);
+    button->setEnabled(false);
+    const Refusal refusal = m_connect->Start([this, button](ConnectOutcome outcome) {
+        button->setEnabled(true);
+        UpdateBusy();
+        if (outcome == ConnectOutcome::kNoResponse) {
+            AppPrompts().Message(Tr(119));
+        }
+        emit ConnectFinished(outcome);
+    });
+    if (refusal != Refusal::kNone) {
+        button->setEnabled(true);
+        ShowRefusal(refusal);
+        return;
+    }
+    UpdateBusy();
+}
+
+void CTarvikDlg::OnParamWriteClicked() {
+    emit ParamWriteRequested();
+    if (Busy()) {
+        return;
+    }
+    const Refusal refusal = CheckParamWriteRefusal(*m_link, DisplayPageShown());
+    if (refusal != Refusal::kNone) {
+        ShowRefusal(refusal);
+        return;
+    }
+    // The pages, then the main window; the first field that does not read stops everything.
+    ParameterValues values = m_values;
+    const bool read = m_parameters->Read(values) && UpdateData(true);
+    if (read) {
+        values.m_mainWindow.m_voltageCalibValue = m_voltageCalibValue;
+        values.m_mainWindow.m_currentCalibValue = m_currentCalibValue;
+        values.m_mainWindow.m_fieldWeakeningValue = m_fieldWeakeningValue;
+        values.m_mainWindow.m_fieldWeakeningText = Controls().Text(1012).toStdString();
+        m_values = values;
+    }
+    const bool automatic = Item<QComboBox>(1030)->currentIndex() == kAutoParamWriteMode;
+    m_paramWrite->Start(
+        read,
+        [values](int block) {
+            CommandFrame frame = g_paramWriteFrames[static_cast<std::size_t>(block - 1)];
+            EncodeParameterBlock(block, values, frame);
+            g_paramWriteFrames[static_cast<std::size_t>(block - 1)] = frame;
+            return frame;
+        },
+        [this, automatic](WriteOutcome outcome) {
+            UpdateBusy();
+            if (outcome != WriteOutcome::kNotSent) {
+                const bool ok = outcome == WriteOutcome::kAcknowledged;
+                if (automatic) {
+                    m_sounds->Play(ok ? QStringLiteral("success.wav") : QStringLiteral("error.wav"));
+                } else {
+                    AppPrompts().Message(Tr(ok ? 121 : 122));
+                }
+            }
+            emit ParamWriteFinished(outcome);
+        });
+    UpdateBusy();
+}
+
+void CTarvikDlg::OnRestartControllerClicked() {
+    m_link->Write(RestartControllerFrame());
+}
+
+void CTarvikDlg::OnRestartCableClicked() {
+    m_link->Write(RestartCableFrame());
+}
+
+void CTarvikDlg::OnOfflineDownloadClicked() {
+    m_link->Write(OfflineDownloadFrame());
+}
+
+void CTarvikDlg::OnFactoryRestoreClicked() {
+    if (!m_link->IsOpen()) {
+        return;
+    }
+    if (AppPrompts().Confirm(QString::fromUtf8(kFactoryRestoreConfirm))) {
+        m_link->Write(RestoreFactoryFrame());
+    }
+}
+
+void CTarvikDlg::OnFactoryStoreClicked() {
+    if (!m_link->IsOpen()) {
+        return;
+    }
+    if (AppPrompts().Confirm(QString::fromUtf8(kFactoryStoreConfirm))) {
+        m_link->Write(StoreFactoryFrame());
+    }
+}
+
+void CTarvikDlg::OnCanCableClicked() {
+    emit CanCableClickRequested();
+    const bool checked = Item<QAbstractButton>(1049)->isChecked();
+    g_firstGenCable = checked ? 1 : 0;
+    for (int id : kCableControls) {
+        if (QWidget* control = Controls().Control(id); control && (checked || id != 1060)) {
+            control->setVisible(checked);
+        }
+    }
+    m_settings.SetFirstGenCable(checked ? 1 : 0);
+}
