@@ -1,0 +1,34 @@
+#pragma once
+// The download group's messages that the string table does not have. UTF-8.
+
+#include "app/ui_language.h"
+
+// The framework's file-open failures, English in both UI languages; %1 is the full path.
+namespace file_error_text {
+inline constexpr char kNotFound[] = "%1 was not found.";
+inline constexpr char kBadPath[] = "%1 contains an incorrect path.";
+inline constexpr char kTooManyOpen[] = "%1 could not be opened because there are too many open files.";
+inline constexpr char kAccessDenied[] = "Access to %1 was denied.";
+inline constexpr char kSharing[] = "Encountered a sharing violation while accessing %1.";
+inline constexpr char kHardIo[] = "A hardware I/O error was reported while accessing %1.";
+inline constexpr char kGeneric[] = "An unknown error occurred while accessing %1.";
+}  // namespace file_error_text
+
+// The tool's own refusals, so that a controller is never sent into its boot loader for an image
+// that cannot follow. The same texts as the command line's.
+struct DownloadText {
+    const char* chinese;
+    const char* english;
+    const char* In(UiLanguage language) const {
+        return language == UiLanguage::English ? english : chinese;
+    }
+};
+
+namespace download_text {
+inline constexpr DownloadText kNoImage{"请先选择控制器程序文件", "Choose the controller program file first"};
+// %1 the path.
+inline constexpr DownloadText kImageEmpty{"%1 是空文件", "%1 is empty"};
+// %1 the path, %2 its size, %3 the limit.
+inline constexpr DownloadText kImageTooLarge{"%1 有 %2 字节；引导程序最多接收 %3 字节",
+                                             "%1 has %2 bytes; the boot loader takes at most %3"};
+}  // namespace download_text
