@@ -6,6 +6,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "core/commands/status_request_tick.h"
+#include "core/protocol/status_csv.h"
 #include "core/protocol/status_request.h"
 
 namespace {
@@ -13,40 +14,6 @@ namespace {
 constexpr int kTickMs = 250;
 // A controller that has said nothing for this long is not there.
 constexpr int kSilenceMs = 3000;
-
-// What positions 5..8 carry in each display mode, with units.
-const char* const kModeColumns[] = {"voltage_V,current_A", "q_voltage,d_voltage",
-                                    "q_current,d_current"};
-
-QString LitLamps(const DisplayPageTexts& t) {
-    // Lamp radio fields are 0 when lit.
-    const std::pair<int, const char*> lamps[] = {
-        {t.m_reverseLamp, "reverse"},      {t.m_parkLamp, "park"},
-        {t.m_brakeLamp, "brake"},          {t.m_antiTheftLamp, "anti_theft"},
-        {t.m_sideStandLamp, "side_stand"}, {t.m_regenLamp, "regeneration"}};
-    QStringList lit;
-    for (const auto& [state, name] : lamps)
-        if (state == 0)
-            lit << name;
-    return lit.isEmpty() ? QStringLiteral("-") : lit.join('+');
-}
-
-QString CsvLine(double seconds, const LiveStatus& status, int mode) {
-    const DisplayPageTexts t = FormatDisplayPage(status, mode);
-    static const char* const kGears[] = {"L", "M", "H", "S"};
-    return QStringList{QString::number(seconds, 'f', 3),
-                       QString::fromStdString(t.m_speed),
-                       QString::fromStdString(t.m_voltage),
-                       QString::fromStdString(t.m_current),
-                       QString::fromStdString(t.m_controllerTemp),
-                       QString::fromStdString(t.m_externalTemp),
-                       QString::fromStdString(t.m_tempCoefficient),
-                       QString::fromStdString(t.m_faultCode),
-                       QString::fromStdString(t.m_stateName),
-                       kGears[t.m_gearIndicator & 3],
-                       LitLamps(t)}
-        .join(',');
-}
 
 }  // namespace
 
@@ -88,14 +55,12 @@ int RunStatus(const QStringList& arguments) {
     clock.start();
     qint64 lastHeard = 0;
     int lines = 0;
-    PrintOut(QString("time_s,rpm,%1,controller_temp_C,external_temp_C,temp_coefficient,faults,"
-                     "state,gear,lamps")
-                 .arg(kModeColumns[mode]));
+    PrintOut(QString::fromStdString(StatusCsvHeader()));
     session.SetStatusObserver([&](const LiveStatus& status) {
         if (count > 0 && lines >= count)
             return;
         lastHeard = clock.elapsed();
-        PrintOut(CsvLine(static_cast<double>(lastHeard) / 1000.0, status, mode));
+        PrintOut(QString::fromStdString(StatusCsvRow(lastHeard, status, mode)));
         ++lines;
     });
 
