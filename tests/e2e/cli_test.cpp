@@ -631,17 +631,17 @@ QStringList ExpectedStatusFields(const sim::Payload& p, int mode) {
     pairs[mode * 2] = mode == 0
                           ? text("%.1f", static_cast<double>(static_cast<float>(voltage) / 10.0f))
                           : text("%d", static_cast<std::int16_t>(voltage));
-    pairs[mode * 2 + 1] = mode == 0
-                              ? text("%.1f", static_cast<double>(static_cast<float>(current) / 10.0f))
-                              : text("%d", current);
-    return QStringList{text("%d", rpm)} + pairs + QStringList{
-            text("%d", p[16 - 5] - 50),
-            text("%d", p[17 - 5] - 50),
-            text("%d", u16(18)),
-            text("%08X", faults),
-            state < 8 ? QString(kStates[state]) : text("%d", state),
-            kGears[indicators & 3],
-            lamps.isEmpty() ? QString("-") : lamps.join('+')};
+    pairs[mode * 2 + 1] =
+        mode == 0 ? text("%.1f", static_cast<double>(static_cast<float>(current) / 10.0f))
+                  : text("%d", current);
+    return QStringList{text("%d", rpm)} + pairs +
+           QStringList{text("%d", p[16 - 5] - 50),
+                       text("%d", p[17 - 5] - 50),
+                       text("%d", u16(18)),
+                       text("%08X", faults),
+                       state < 8 ? QString(kStates[state]) : text("%d", state),
+                       kGears[indicators & 3],
+                       lamps.isEmpty() ? QString("-") : lamps.join('+')};
 }
 
 struct StatusCase {
@@ -672,9 +672,10 @@ TEST_P(CliStatusTest, EightLinesWithTheControllersValues) {
     ASSERT_EQ(lines.takeLast(), "") << Describe(r);  // the last line ends too
     ASSERT_EQ(lines.size(), 9) << Describe(r);
     // One header whatever the mode: the columns a mode does not fill stay empty.
-    EXPECT_EQ(lines.front(), "time_s,rpm,voltage_V,current_A,q_voltage,d_voltage,q_current,"
-                             "d_current,controller_temp_C,external_temp_C,temp_coefficient,"
-                             "faults,state,gear,lamps");
+    EXPECT_EQ(lines.front(),
+              "time_s,rpm,voltage_V,current_A,q_voltage,d_voltage,q_current,"
+              "d_current,controller_temp_C,external_temp_C,temp_coefficient,"
+              "faults,state,gear,lamps");
 
     // The same model with the same seed, fed the requests the controller received, gives the
     // frames it sent.
