@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QThread>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -19,6 +20,8 @@
 #include "mainwindow/port_row.h"
 #include "pages/parameter_pages.h"
 #include "serial/serial.h"
+#include "serial/serial_message_sink.h"
+#include "ui/prompts.h"
 #include "ui/sounds.h"
 #include "app/profile_settings.h"
 #include "app/string_table.h"
@@ -32,6 +35,22 @@
 #include "pages/cpage6.h"
 #include "ui/app_icon.h"
 #include "ui/controls.h"
+
+// The serial port's failures reach the user as the framework's message box, always on the GUI
+// thread whichever thread opened the port.
+class SerialMessageBox : public SerialMessageSink {
+public:
+    explicit SerialMessageBox(QObject* context) : m_context(context) {}
+    void ShowSerialMessage(const QString& text) override {
+        QMetaObject::invokeMethod(
+            m_context, [text] { AppPrompts().Message(text); },
+            QThread::currentThread() == m_context->thread() ? Qt::DirectConnection
+                                                            : Qt::QueuedConnection);
+    }
+
+private:
+    QObject* m_context;
+};
 
 namespace {
 
@@ -89,6 +108,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     CreatePages();
     m_parameters =
         std::make_unique<ParameterPages>(*m_page0, *m_page1, *m_page3, *m_page5, *m_page6);
+    m_serialMessages = std::make_unique<SerialMessageBox>(this);
+    g_serial.SetMessageSink(m_serialMessages.get());
     m_link = std::make_unique<ControllerLink>(g_serial);
     m_connect = std::make_unique<ConnectSequence>(*m_link, *m_link);
     m_paramWrite = std::make_unique<ParamWriteSequence>(*m_link, *m_link);
@@ -121,6 +142,7 @@ CTarvikDlg::~CTarvikDlg() {
     m_portRow.reset();
     // The receive thread must not post to a link that is gone.
     m_link->Close();
+    g_serial.SetMessageSink(nullptr);
 }
 
 void CTarvikDlg::SetPortSource(PortSource& ports) {
@@ -133,6 +155,18 @@ void CTarvikDlg::SetSounds(Sounds& sounds) {
 
 void CTarvikDlg::SetPinnedPort(const QString& name) {
     m_pinnedPort = name;
+}
+
+void CTarvikDlg::OpenPortAtStart(const QString& name) {
+    if (!name.isEmpty()) {
+        // The search runs on its own thread; the entry is there before its result arrives.
+        auto* list = Item<QComboBox>(1026);
+        if (list->findText(name) < 0) {
+            list->insertItem(0, name);
+        }
+        list->setCurrentIndex(list->findText(name));
+    }
+    m_portRow->OnOpenPortClicked();
 }
 
 void CTarvikDlg::ConnectControls() {

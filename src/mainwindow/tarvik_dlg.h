@@ -17,6 +17,7 @@
 #include "ui/template_widget.h"
 
 class ControllerLink;
+class SerialMessageBox;
 class PortRow;
 class PortSource;
 class ParameterPages;
@@ -46,6 +47,8 @@ public:
     void SetSounds(Sounds& sounds);
     // The entry put first in the port list, selected, across every search (demo, --port).
     void SetPinnedPort(const QString& name);
+    // Opens `name` (or, when empty, the list's selection) as the open button does.
+    void OpenPortAtStart(const QString& name);
 
     // Fills the lists, applies the language and settings, folds the panel and starts the timer.
     void OnInitDialog();
@@ -159,6 +162,7 @@ private:
     Cpage3* m_page3 = nullptr;
     Cpage5* m_page5 = nullptr;
     Cpage6* m_page6 = nullptr;
+    std::unique_ptr<SerialMessageBox> m_serialMessages;
     std::unique_ptr<ControllerLink> m_link;
     std::unique_ptr<PortSource> m_ownPorts;
     PortSource* m_ports = nullptr;

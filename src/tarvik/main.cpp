@@ -1,25 +1,54 @@
 // tarvik: the controller service tool's window.
 
 #include <QApplication>
+#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 
 #include "tarvik/tarvik_app.h"
 #include "tarvik/window_options.h"
 
-int main(int argc, char* argv[]) {
-    // A screenshot needs no display: render offscreen unless told otherwise.
-    if (WantsScreenshot(argc, argv) && std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tarvik"));
+namespace {
 
-    const WindowOptionsResult parsed = ParseWindowOptions(QApplication::arguments());
+bool HasDisplay() {
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return true;
+        }
+    }
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return true;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The options are checked before any window system is needed, so that --help and usage
+    // errors work anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const WindowOptionsResult parsed = ParseWindowOptions(arguments);
     if (!parsed.options) {
         const QByteArray text = (parsed.exitCode == 0 ? parsed.output : parsed.error).toLocal8Bit();
         std::fputs(text.constData(), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;
     }
+    if (!parsed.options->screenshotPath.isEmpty() && std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        // A screenshot needs no display.
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    } else if (!HasDisplay()) {
+        std::fputs("tarvik: no display to show the window on. Start it in a desktop session, "
+                   "render it with --screenshot FILE, or use tarvik-cli.\n",
+                   stderr);
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tarvik"));
     return CTarvikApp(*parsed.options).InitInstance();
 }

@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QTabWidget>
 #include <cstdio>
+#include <memory>
 
 #include "app/language_decision.h"
 #include "app/profile_settings.h"
+#include "link/port_source.h"
 #include "mainwindow/tarvik_dlg.h"
+#include "sim/demo_controller.h"
 #include "ui/dialog_units.h"
 #include "ui/key_state.h"
 
@@ -21,13 +24,38 @@ int CTarvikApp::InitInstance() {
     QApplication::setFont(DialogFont("MS Shell Dlg", 9));
 
     NativeKeyState keys;
-    CTarvikDlg window(settings, keys);
-    window.OnInitDialog();
-    if (!m_options.screenshotPath.isEmpty()) {
-        return Screenshot(window);
+    // The demo's controller outlives the window that talks to it.
+    std::unique_ptr<sim::DemoController> demo;
+    SystemPortSource platformPorts;
+    DemoPortSource demoPorts(platformPorts);
+    QString pinned = m_options.port;
+    if (m_options.demo) {
+        demo = std::make_unique<sim::DemoController>();
+        pinned = demo->Start();
+        if (pinned.isEmpty()) {
+            std::fprintf(stderr, "The simulated controller could not start: %s\n",
+                         qPrintable(demo->ErrorString()));
+            return 1;
+        }
     }
-    window.show();
-    return QApplication::exec();
+    int code = 0;
+    {
+        CTarvikDlg window(settings, keys);
+        if (m_options.demo) {
+            window.SetPortSource(demoPorts);
+        }
+        window.SetPinnedPort(pinned);
+        window.OnInitDialog();
+        if (!m_options.screenshotPath.isEmpty()) {
+            return Screenshot(window);
+        }
+        window.show();
+        if (m_options.open) {
+            window.OpenPortAtStart(pinned);
+        }
+        code = QApplication::exec();
+    }
+    return code;
 }
 
 int CTarvikApp::Screenshot(CTarvikDlg& window) {

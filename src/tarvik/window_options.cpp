@@ -1,7 +1,6 @@
 #include "tarvik/window_options.h"
 
 #include <QCommandLineParser>
-#include <cstring>
 
 WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -25,16 +24,28 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     const QCommandLineOption reveal(
         QStringLiteral("reveal"),
         QStringLiteral("With --screenshot: show the hidden service controls."));
-    parser.addOptions({help, lang, screenshot, tab, unfold, reveal});
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Run against a simulated controller: its port is listed first and opened "
+                       "at start, its cable reported present."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Put this port first in the list, selected "
+                                                 "(a name such as ttyUSB0, or a device path)."),
+                                  QStringLiteral("NAME"));
+    const QCommandLineOption open(QStringLiteral("open"),
+                                  QStringLiteral("Open the selected port at start, as the open "
+                                                 "button does."));
+    parser.addOptions({help, lang, screenshot, tab, unfold, reveal, demo, port, open});
 
     WindowOptionsResult result;
     if (!parser.parse(arguments)) {
         result.exitCode = 2;
-        result.error = parser.errorText() + QStringLiteral("\n\n") + parser.helpText();
+        result.error = parser.errorText() + QStringLiteral("\n\n") +
+                       parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tarvik"));
         return result;
     }
     if (parser.isSet(help)) {
-        result.output = parser.helpText();
+        result.output = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tarvik"));
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
@@ -67,16 +78,14 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     }
     options.unfold = parser.isSet(unfold);
     options.reveal = parser.isSet(reveal);
+    options.demo = parser.isSet(demo);
+    options.port = parser.value(port);
+    options.open = parser.isSet(open) || options.demo;
+    if (options.demo && !options.port.isEmpty()) {
+        result.exitCode = 2;
+        result.error = QStringLiteral("--demo and --port cannot be used together.");
+        return result;
+    }
     result.options = options;
     return result;
-}
-
-bool WantsScreenshot(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--screenshot") == 0 ||
-            std::strncmp(argv[i], "--screenshot=", 13) == 0) {
-            return true;
-        }
-    }
-    return false;
 }

@@ -13,6 +13,9 @@ struct WindowOptions {
     int screenshotTab = 0;
     bool unfold = false;
     bool reveal = false;
+    bool demo = false;  // --demo: the simulated controller, its port first and open
+    QString port;       // --port: put first in the list, selected
+    bool open = false;  // --open: open the selected port at start
 };
 
 struct WindowOptionsResult {
@@ -24,7 +27,3 @@ struct WindowOptionsResult {
 
 // Parses the arguments (argv[0] first).
 WindowOptionsResult ParseWindowOptions(const QStringList& arguments);
-
-// Whether the arguments ask for a screenshot; looked at before the application object exists,
-// to render without a display.
-bool WantsScreenshot(int argc, char** argv);

@@ -1,0 +1,255 @@
+// The real window against the simulated controller on a pseudo-terminal: open and close the
+// port, connect and read, live values on the display page, remote control, calibration, the
+// one-shot commands and what goes wrong when the controller does not answer.
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTabWidget>
+#include <QtTest>
+#include <memory>
+
+#include "app/string_table.h"
+#include "core/protocol/link_flags.h"
+#include "gui_test_support.h"
+#include "link/controller_link.h"
+#include "link/port_source.h"
+#include "mainwindow/port_row.h"
+#include "mainwindow/tarvik_dlg.h"
+#include "pages/cpage0.h"
+#include "pages/cpage5.h"
+#include "sim/demo_controller.h"
+#include "ui/controls.h"
+#include "ui/sounds.h"
+
+namespace {
+
+class HeardSounds : public Sounds {
+public:
+    void Play(const QString& fileName) override { played << fileName; }
+    QStringList played;
+};
+
+// No ports and no cable: the tests open the simulator's terminal by its path.
+class NoPorts : public PortSource {
+public:
+    std::optional<QStringList> ListPorts() override { return QStringList{}; }
+    Cable CablePresence() override { return Cable::kUnknown; }
+};
+
+struct Fixture {
+    explicit Fixture(UiLanguage language = UiLanguage::Chinese) {
+        SetUiLanguage(language);
+        path = demo.Start();
+        window = std::make_unique<CTarvikDlg>(*temp.settings, keys);
+        window->SetPortSource(ports);
+        window->SetSounds(sounds);
+        window->OnInitDialog();
+    }
+    ~Fixture() { window.reset(); }
+
+    bool Open() {
+        window->OpenPortAtStart(path);
+        return QTest::qWaitFor([&] { return window->LinkToController().IsOpen() &&
+                                            !window->Busy(); },
+                               5000);
+    }
+    bool Connect() {
+        QTest::mouseClick(window->Item<QAbstractButton>(1033), Qt::LeftButton);
+        return QTest::qWaitFor([&] { return !window->Busy(); }, 6000) && g_connected.load() == 1;
+    }
+    sim::SimController& Sim() { return demo.Controller(); }
+    void ShowTab(int index) { window->Item<QTabWidget>(1034)->setCurrentIndex(index); }
+
+    RecordingPrompts prompts;
+    TempSettings temp;
+    HeldKeys keys;
+    NoPorts ports;
+    HeardSounds sounds;
+    sim::DemoController demo;
+    QString path;
+    std::unique_ptr<CTarvikDlg> window;
+};
+
+}  // namespace
+
+class WindowLinkTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() {
+        g_connected = 0;
+        g_writeAcknowledged = 1;
+    }
+
+    void openAndClosePort() {
+        Fixture f(UiLanguage::English);
+        QVERIFY(!f.path.isEmpty());
+        f.window->Controls().SetText(1001, QStringLiteral("old log"));
+        QVERIFY(f.Open());
+        QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("CLOSE"));
+        QCOMPARE(f.window->Controls().Text(1020), QStringLiteral("Connected"));
+        QCOMPARE(f.window->Controls().Text(1001), QString());
+        QCOMPARE(f.window->Item<QProgressBar>(1014)->value(), 0);
+        for (int id : {1040, 1042, 1029}) {
+            QVERIFY(!f.window->Page0().Controls().Control(id)->isEnabled());
+        }
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1032), Qt::LeftButton);
+        QTRY_VERIFY(!f.window->LinkToController().IsOpen() && !f.window->Busy());
+        QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("OPEN"));
+        QCOMPARE(f.window->Controls().Text(1020), QStringLiteral("Connected"));
+        for (int id : {1040, 1042, 1029}) {
+            QVERIFY(f.window->Page0().Controls().Control(id)->isEnabled());
+        }
+    }
+
+    void openingAMissingPortShowsTheReason() {
+        Fixture f;
+        f.window->OpenPortAtStart(QStringLiteral("/dev/tarvik-no-such-port"));
+        QTRY_VERIFY(!f.window->Busy());
+        QVERIFY(!f.window->LinkToController().IsOpen());
+        QCOMPARE(f.prompts.messages.size(), 1);
+        QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("打开串口"));
+        QCOMPARE(f.window->Controls().Text(1020), QStringLiteral("已连接"));
+        QCOMPARE(f.window->Ports().PortName(), QStringLiteral("/dev/tarvik-no-such-port"));
+    }
+
+    void connectReadsTheParameters() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QVERIFY(f.Connect());
+        QVERIFY(f.prompts.messages.isEmpty());
+        QCOMPARE(f.Sim().Counters().parameterReads, 1u);
+        // The check value arrives with block 1 and shows at the next tick.
+        QTRY_VERIFY(!f.window->Controls().Text(1016).isEmpty());
+        QCOMPARE(f.window->Controls().Text(1013), f.window->Controls().Text(1016));
+    }
+
+    void connectWithoutAnswerSays119() {
+        Fixture f;
+        QVERIFY(f.Open());
+        sim::SimFaults faults = f.Sim().Faults();
+        faults.noReadAnswer = true;
+        f.Sim().SetFaults(faults);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
+        QVERIFY(f.window->Busy());
+        QVERIFY(!f.window->Item<QAbstractButton>(1033)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 6000);
+        QVERIFY(f.window->Item<QAbstractButton>(1033)->isEnabled());
+        QCOMPARE(f.prompts.messages, QStringList{Tr(119)});
+        QCOMPARE(f.Sim().Counters().parameterReads, 4u);
+    }
+
+    void connectWithThePortClosedSays120() {
+        Fixture f;
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
+        QCOMPARE(f.prompts.messages, QStringList{Tr(120)});
+        QVERIFY(f.window->Item<QAbstractButton>(1033)->isEnabled());
+    }
+
+    void displayPagePollsAndShowsLiveValues() {
+        Fixture f;
+        QVERIFY(f.Open());
+        const auto before = f.Sim().Counters().statusRequests;
+        QTest::qWait(600);
+        QCOMPARE(f.Sim().Counters().statusRequests, before);  // not on other tabs
+        f.ShowTab(3);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 2000);
+        QTRY_VERIFY(f.window->Page5().Controls().Text(1019).size() == 8);
+    }
+
+    void remoteThrottleDrivesTheMotor() {
+        Fixture f;
+        QVERIFY(f.Open());
+        f.window->RevealServiceControls(false);
+        f.ShowTab(3);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1062), Qt::LeftButton);
+        QCOMPARE(f.window->Controls().Text(1062), QStringLiteral("本地控制"));
+        auto* throttle = f.window->Item<QSlider>(1061);
+        // Page 1's throttle voltages give the trackbar its range at the next request.
+        throttle->setMaximum(440);
+        throttle->setValue(throttle->maximum());
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().LastStatusRequest() && f.Sim().LastStatusRequest()->remoteOn,
+                                 2000);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1062), Qt::LeftButton);
+        QCOMPARE(f.window->Controls().Text(1062), QStringLiteral("远程控制"));
+        // Back to rest, which the trackbar keeps inside its range.
+        QCOMPARE(throttle->value(), std::clamp(50, throttle->minimum(), throttle->maximum()));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Sim().LastStatusRequest()->remoteOn, 2000);
+    }
+
+    void calibrationStoreRidesOnExactlyTwoRequests() {
+        Fixture f;
+        QVERIFY(f.Open());
+        f.window->RevealServiceControls(false);
+        f.ShowTab(3);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= 1, 2000);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1053), Qt::LeftButton);
+        const auto start = f.Sim().Counters().statusRequests;
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= start + 5, 3000);
+        QCOMPARE(f.Sim().CalibrationStores().size(), std::size_t(2));
+    }
+
+    void displayModeRelabelsInChineseInBothLanguages() {
+        Fixture f(UiLanguage::English);
+        auto* mode = f.window->Item<QAbstractButton>(1181);
+        const QStringList expected{"Q轴电压:", "Q轴电流:", "电压(V):"};
+        for (const QString& label : expected) {
+            QTest::mouseClick(mode, Qt::LeftButton);
+            QCOMPARE(f.window->Page5().Controls().Text(1074), label);
+        }
+    }
+
+    void oneShotCommandsReachTheController() {
+        Fixture f;
+        QVERIFY(f.Open());
+        f.window->RevealServiceControls(true);
+        f.prompts.confirmAnswer = false;
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1065), Qt::LeftButton);
+        f.prompts.confirmAnswer = true;
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1067), Qt::LeftButton);
+        QTRY_COMPARE(f.Sim().ReceivedCommands(), (std::vector<std::string>{"STFSE"}));
+        QCOMPARE(f.prompts.confirmations.size(), 2);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1059), Qt::LeftButton);
+        QTRY_COMPARE(f.Sim().CommandCount("RESET"), 1);
+    }
+
+    void canCableBoxShowsTheCableControlsAndIsRemembered() {
+        Fixture f;
+        f.window->RevealServiceControls(true);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1049), Qt::LeftButton);
+        QCOMPARE(g_firstGenCable.load(), 1);
+        QVERIFY(!f.window->Item<QWidget>(1038)->isHidden());
+        QCOMPARE(f.temp.settings->FirstGenCable(), 1);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1049), Qt::LeftButton);
+        QCOMPARE(g_firstGenCable.load(), 0);
+        QVERIFY(f.window->Item<QWidget>(1038)->isHidden());
+        QVERIFY(!f.window->Item<QWidget>(1060)->isHidden());  // only ever shown by the box
+        QCOMPARE(f.temp.settings->FirstGenCable(), 0);
+    }
+
+    void writeRefusalsInOrder() {
+        Fixture f;
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+        QVERIFY(f.Open());
+        g_connected = 0;
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+        QCOMPARE(f.prompts.messages, (QStringList{Tr(120), Tr(123)}));
+    }
+
+    void writeIsAcknowledged() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QVERIFY(f.Connect());
+        QTest::qWait(2500);  // the eight refresh ticks
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 5000);
+        QCOMPARE(f.prompts.messages, QStringList{Tr(121)});
+        QCOMPARE(f.Sim().Counters().writesStored, 1u);
+    }
+};
+
+QTEST_MAIN(WindowLinkTest)
+#include "window_link_test.moc"
