@@ -50,10 +50,12 @@ void CTarvikDlg::OnConnectClicked() {
             AppPrompts().Message(Tr(119));
         }
         emit ConnectFinished(outcome);
+        emit ConnectEnded();
     });
     if (refusal != Refusal::kNone) {
         button->setEnabled(true);
         ShowRefusal(refusal);
+        emit ConnectEnded();
         return;
     }
     UpdateBusy();

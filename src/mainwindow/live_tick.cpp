@@ -15,6 +15,7 @@
 #include "core/protocol/link_flags.h"
 #include "core/protocol/live_status.h"
 #include "link/controller_link.h"
+#include "download/download_control.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
 #include "pages/cpage5.h"
@@ -68,7 +69,7 @@ void CTarvikDlg::OnTimer() {
     }
 
     ShowCounters();
-    // The production modes' step runs here once the download control is in place.
+    m_download->StepAutoModes();
 
     const QString check = QString::fromStdString(g_paramCheckText.Get());
     Controls().SetText(1016, check);

@@ -2,14 +2,13 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 
 #include "app/string_table.h"
 #include "link/cable_watcher.h"
 #include "link/controller_link.h"
 #include "link/port_search.h"
 #include "link/port_source.h"
+#include "download/download_control.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
 
@@ -19,9 +18,6 @@ constexpr char kOpenChinese[] = "打开串口";
 constexpr char kCloseChinese[] = "关闭串口";
 constexpr char kOpenEnglish[] = "OPEN";
 constexpr char kCloseEnglish[] = "CLOSE";
-
-// Page 1's tool settings, which must not change while a port is open.
-constexpr int kToolSettingIds[] = {1040, 1042, 1029};
 
 }  // namespace
 
@@ -34,12 +30,10 @@ PortRow::PortRow(CTarvikDlg& window, PortSource& ports, const QString& pinned)
     m_englishCaption = window.Language() == UiLanguage::English;
     connect(m_sequence.get(), &PortOpenSequence::runningChanged, this, &PortRow::runningChanged);
     connect(m_sequence.get(), &PortOpenSequence::statusText, this, &PortRow::ShowStatus);
-    connect(m_sequence.get(), &PortOpenSequence::transferAbandoned, this, [this] {
-        m_window.m_downloadingShown = 0;
-        m_window.m_logEchoOn = 1;
-    });
-    connect(m_sequence.get(), &PortOpenSequence::downloadViewReset, this,
-            &PortRow::ResetDownloadView);
+    connect(m_sequence.get(), &PortOpenSequence::transferAbandoned, &window.Download(),
+            &DownloadControl::ResetTransferState);
+    connect(m_sequence.get(), &PortOpenSequence::downloadViewReset, &window.Download(),
+            &DownloadControl::ResetView);
     connect(m_sequence.get(), &PortOpenSequence::finished, this,
             [this](PortOpenSequence::Request, bool portOpen) { ShowPortState(portOpen); });
     connect(m_watcher.get(), &CableWatcher::statusText, this, &PortRow::ShowStatus);
@@ -98,21 +92,7 @@ void PortRow::ShowPortState(bool open) {
         current == QString::fromUtf8(kCloseChinese) || current == QString::fromUtf8(kCloseEnglish)) {
         m_window.Controls().SetText(1032, QString::fromUtf8(caption));
     }
-    for (int id : kToolSettingIds) {
-        if (QWidget* control = m_window.Page0().Controls().Control(id)) {
-            control->setEnabled(!open);
-        }
-    }
-}
-
-void PortRow::ResetDownloadView() {
-    if (auto* progress = m_window.Item<QProgressBar>(1014)) {
-        progress->setRange(0, 100);
-        progress->setValue(0);
-    }
-    m_window.m_logText.clear();
-    m_window.Controls().SetText(1015, QString());
-    m_window.Controls().SetText(1001, QString());
+    m_window.Page0().SetToolSettingsEnabled(!open);
 }
 
 QString PortRow::BaudText() const {

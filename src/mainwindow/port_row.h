@@ -37,7 +37,6 @@ signals:
 private:
     void ShowStatus(int stringId);
     void ShowPortState(bool open);
-    void ResetDownloadView();
     QString BaudText() const;
     bool CanEnabled() const;
 

@@ -13,10 +13,12 @@
 #include <QTabWidget>
 
 #include "app/fixed_texts.h"
+#include "app/language_switch.h"
 #include "core/protocol/link_flags.h"
 #include "core/protocol/live_status.h"
 #include "link/controller_link.h"
 #include "link/port_source.h"
+#include "download/download_control.h"
 #include "mainwindow/port_row.h"
 #include "pages/parameter_pages.h"
 #include "serial/serial.h"
@@ -115,6 +117,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     m_paramWrite = std::make_unique<ParamWriteSequence>(*m_link, *m_link);
     m_ownPorts = std::make_unique<SystemPortSource>();
     m_ports = m_ownPorts.get();
+    m_ownLauncher = std::make_unique<DetachedProcessLauncher>();
+    m_launcher = m_ownLauncher.get();
     m_ownSounds = std::make_unique<SoundEffects>();
     m_sounds = m_ownSounds.get();
     QCoreApplication::instance()->installEventFilter(this);
@@ -140,6 +144,7 @@ CTarvikDlg::~CTarvikDlg() {
     m_connect->Cancel();
     m_paramWrite->Cancel();
     m_portRow.reset();
+    m_download.reset();
     // The receive thread must not post to a link that is gone.
     m_link->Close();
     g_serial.SetMessageSink(nullptr);
@@ -153,8 +158,21 @@ void CTarvikDlg::SetSounds(Sounds& sounds) {
     m_sounds = &sounds;
 }
 
+void CTarvikDlg::SetProcessLauncher(ProcessLauncher& launcher) {
+    m_launcher = &launcher;
+}
+
 void CTarvikDlg::SetPinnedPort(const QString& name) {
     m_pinnedPort = name;
+}
+
+void CTarvikDlg::OnDownloadClicked() {
+    if (Busy()) {
+        return;
+    }
+    // The boot-entry variant follows the field, not whatever text the edit holds now.
+    UpdateData(false);
+    m_download->OnDownloadClicked(m_voltageCalibValue);
 }
 
 void CTarvikDlg::OpenPortAtStart(const QString& name) {
@@ -219,7 +237,8 @@ bool CTarvikDlg::Busy() const {
 
 void CTarvikDlg::UpdateBusy() {
     const bool busy = m_connect->Running() || m_paramWrite->Running() ||
-                      (m_portRow && m_portRow->Running());
+                      (m_portRow && m_portRow->Running()) ||
+                      (m_download && m_download->Running());
     if (busy == m_busy) {
         return;
     }
@@ -301,6 +320,7 @@ void CTarvikDlg::OnInitDialog() {
         ApplyEnglishOverlay();
     }
 
+    m_page0->SetToolSettingsStore(&m_settings, m_launcher);
     const ToolSettings tool = RestoreToolSettings(m_settings);
     FillCombo(m_page0->Controls(), 1040, {"9600", "19200", "115200", "256000"},
               tool.baudIndex.value_or(-1));
@@ -345,6 +365,15 @@ void CTarvikDlg::OnInitDialog() {
 
     UpdateCheckValueColour();
     m_timer.start(kTimerPeriodMs);
+
+    m_download = std::make_unique<DownloadControl>(*this, *m_link, *m_sounds, *m_link);
+    m_download->SetCommands([this] { OnParamWriteClicked(); }, [this] { OnConnectClicked(); });
+    connect(this, &CTarvikDlg::ConnectEnded, m_download.get(), &DownloadControl::OnConnectFinished);
+    connect(m_download.get(), &DownloadControl::runningChanged, this, &CTarvikDlg::UpdateBusy);
+    connect(Item<QAbstractButton>(1005), &QAbstractButton::clicked, m_download.get(),
+            &DownloadControl::OnOpenFileClicked);
+    connect(Item<QAbstractButton>(1006), &QAbstractButton::clicked, this,
+            &CTarvikDlg::OnDownloadClicked);
 
     m_portRow = std::make_unique<PortRow>(*this, *m_ports, m_pinnedPort);
     connect(m_portRow.get(), &PortRow::runningChanged, this, &CTarvikDlg::UpdateBusy);

@@ -17,6 +17,8 @@
 #include "ui/template_widget.h"
 
 class ControllerLink;
+class DownloadControl;
+class ProcessLauncher;
 class SerialMessageBox;
 class PortRow;
 class PortSource;
@@ -45,6 +47,8 @@ public:
     // (demo mode, tests).
     void SetPortSource(PortSource& ports);
     void SetSounds(Sounds& sounds);
+    // How the language switch starts the new instance (tests put a fake here).
+    void SetProcessLauncher(ProcessLauncher& launcher);
     // The entry put first in the port list, selected, across every search (demo, --port).
     void SetPinnedPort(const QString& name);
     // Opens `name` (or, when empty, the list's selection) as the open button does.
@@ -65,6 +69,7 @@ public:
     const QTimer& Timer() const { return m_timer; }
     ControllerLink& LinkToController() const { return *m_link; }
     PortRow& Ports() const { return *m_portRow; }
+    DownloadControl& Download() const { return *m_download; }
     ParameterPages& Parameters() const { return *m_parameters; }
     Sounds& SoundOutput() const { return *m_sounds; }
     ProfileSettings& Settings() const { return m_settings; }
@@ -78,12 +83,6 @@ public:
     bool DisplayPageShown() const;
 
     // Fields of the exchange.
-    QString m_binFilePath;
-    QString m_binFileName;
-    QString m_logText;
-    QString m_portName;
-    int m_downloadingShown = 0;
-    int m_logEchoOn = 0;
     std::uint32_t m_successCount = 0;
     std::uint32_t m_errorCount = 0;
     std::uint32_t m_voltageCalibValue = 0;
@@ -115,6 +114,7 @@ public slots:
     void OnRemoteClicked();
     void OnDisplayModeClicked();
     void OnCalibrationWriteClicked();
+    void OnDownloadClicked();
     void ShowAbout();
     // Shows the hidden service controls; the "~" sequence also shows the restart, cable and
     // factory controls.
@@ -126,6 +126,8 @@ signals:
     void CanCableClickRequested();
     // A command ended: the connect's or the write's outcome, for the production modes.
     void ConnectFinished(ConnectOutcome outcome);
+    // A connect ended, refused or not (the production modes' read plays its sound then).
+    void ConnectEnded();
     void ParamWriteFinished(WriteOutcome outcome);
     void BusyChanged(bool busy);
 
@@ -166,10 +168,13 @@ private:
     std::unique_ptr<ControllerLink> m_link;
     std::unique_ptr<PortSource> m_ownPorts;
     PortSource* m_ports = nullptr;
+    std::unique_ptr<ProcessLauncher> m_ownLauncher;
+    ProcessLauncher* m_launcher = nullptr;
     std::unique_ptr<Sounds> m_ownSounds;
     Sounds* m_sounds = nullptr;
     std::unique_ptr<ParameterPages> m_parameters;
     std::unique_ptr<PortRow> m_portRow;
+    std::unique_ptr<DownloadControl> m_download;
     QString m_pinnedPort;
     std::unique_ptr<ConnectSequence> m_connect;
     std::unique_ptr<ParamWriteSequence> m_paramWrite;

@@ -8,6 +8,7 @@
 #include "app/language_decision.h"
 #include "app/profile_settings.h"
 #include "link/port_source.h"
+#include "download/download_control.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "sim/demo_controller.h"
 #include "ui/dialog_units.h"
@@ -50,6 +51,17 @@ int CTarvikApp::InitInstance() {
             return Screenshot(window);
         }
         window.show();
+        if (m_options.mode) {
+            window.Download().SelectMode(*m_options.mode);
+        }
+        if (m_options.delay) {
+            window.m_autoDelay = *m_options.delay;
+            window.UpdateData(false);
+            window.Download().SetDelay(*m_options.delay);
+        }
+        if (!m_options.image.isEmpty()) {
+            window.Download().LoadImage(m_options.image);
+        }
         if (m_options.open) {
             window.OpenPortAtStart(pinned);
         }

@@ -35,7 +35,21 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     const QCommandLineOption open(QStringLiteral("open"),
                                   QStringLiteral("Open the selected port at start, as the open "
                                                  "button does."));
-    parser.addOptions({help, lang, screenshot, tab, unfold, reveal, demo, port, open});
+    const QCommandLineOption mode(
+        QStringLiteral("mode"),
+        QStringLiteral("Download mode at start: 0 none, 1 automatic parameter writing, 2 "
+                       "automatic program writing, 3 automatic parameter reading."),
+        QStringLiteral("N"));
+    const QCommandLineOption image(QStringLiteral("image"),
+                                   QStringLiteral("Controller program file (.bin) to load at "
+                                                  "start."),
+                                   QStringLiteral("FILE"));
+    const QCommandLineOption delay(
+        QStringLiteral("delay"),
+        QStringLiteral("Hold-off after an automatic download, in 250 ms ticks (default 12)."),
+        QStringLiteral("TICKS"));
+    parser.addOptions(
+        {help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image, delay});
 
     WindowOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -81,6 +95,29 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     options.demo = parser.isSet(demo);
     options.port = parser.value(port);
     options.open = parser.isSet(open) || options.demo;
+    if (parser.isSet(mode)) {
+        bool ok = false;
+        const int value = parser.value(mode).toInt(&ok);
+        if (!ok || value < 0 || value > 3) {
+            result.exitCode = 2;
+            result.error = QStringLiteral("--mode takes 0, 1, 2 or 3, not '%1'.")
+                               .arg(parser.value(mode));
+            return result;
+        }
+        options.mode = value;
+    }
+    options.image = parser.value(image);
+    if (parser.isSet(delay)) {
+        bool ok = false;
+        const unsigned value = parser.value(delay).toUInt(&ok);
+        if (!ok) {
+            result.exitCode = 2;
+            result.error = QStringLiteral("--delay takes a number of ticks, not '%1'.")
+                               .arg(parser.value(delay));
+            return result;
+        }
+        options.delay = value;
+    }
     if (options.demo && !options.port.isEmpty()) {
         result.exitCode = 2;
         result.error = QStringLiteral("--demo and --port cannot be used together.");

@@ -16,6 +16,10 @@ struct WindowOptions {
     bool demo = false;  // --demo: the simulated controller, its port first and open
     QString port;       // --port: put first in the list, selected
     bool open = false;  // --open: open the selected port at start
+    // Production stations: the download mode 0..3, the program file, the hold-off in ticks.
+    std::optional<int> mode;
+    QString image;
+    std::optional<unsigned> delay;
 };
 
 struct WindowOptionsResult {

@@ -15,7 +15,12 @@ bool TemplateWidget::UpdateData(bool saveAndValidate) {
                           saveAndValidate ? DataExchange::Direction::Save
                                           : DataExchange::Direction::Load,
                           AppPrompts());
+    const bool outer = !m_exchanging;
+    m_exchanging = true;
     DoDataExchange(exchange);
+    if (outer) {
+        m_exchanging = false;
+    }
     return !exchange.Failed();
 }
 

@@ -34,6 +34,9 @@ public:
     // The framework's UpdateData: true reads the controls into the fields (false after a
     // field failed, its message shown); false writes the fields into the controls.
     bool UpdateData(bool saveAndValidate = true);
+    // True while the exchange writes or reads the controls: change handlers that react to the
+    // user's edits ignore what the exchange itself does to a control.
+    bool Exchanging() const { return m_exchanging; }
 
 protected:
     // The window's exchange list, in its fixed order.
@@ -44,4 +47,5 @@ protected:
 private:
     ControlSet m_controls;
     BalloonTips m_tips;
+    bool m_exchanging = false;
 };
