@@ -95,9 +95,9 @@ bool DownloadControl::LoadImageFile() {
     // The data first: a sender that is busy picks the new image up from its start.
     g_modem.SetFileData(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                         static_cast<std::size_t>(bytes.size()));
-    return g_modem.SetFileInfo(std::string_view(name.constData(),
-                                                static_cast<std::size_t>(name.size())),
-                               static_cast<std::uint32_t>(bytes.size())) == ModemLoad::kOk;
+    return g_modem.SetFileInfo(
+               std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
+               static_cast<std::uint32_t>(bytes.size())) == ModemLoad::kOk;
 }
 
 void DownloadControl::OnOpenFileClicked() {

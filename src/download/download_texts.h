@@ -7,7 +7,8 @@
 namespace file_error_text {
 inline constexpr char kNotFound[] = "%1 was not found.";
 inline constexpr char kBadPath[] = "%1 contains an incorrect path.";
-inline constexpr char kTooManyOpen[] = "%1 could not be opened because there are too many open files.";
+inline constexpr char kTooManyOpen[] =
+    "%1 could not be opened because there are too many open files.";
 inline constexpr char kAccessDenied[] = "Access to %1 was denied.";
 inline constexpr char kSharing[] = "Encountered a sharing violation while accessing %1.";
 inline constexpr char kHardIo[] = "A hardware I/O error was reported while accessing %1.";
@@ -25,7 +26,8 @@ struct DownloadText {
 };
 
 namespace download_text {
-inline constexpr DownloadText kNoImage{"请先选择控制器程序文件", "Choose the controller program file first"};
+inline constexpr DownloadText kNoImage{"请先选择控制器程序文件",
+                                       "Choose the controller program file first"};
 // %1 the path.
 inline constexpr DownloadText kImageEmpty{"%1 是空文件", "%1 is empty"};
 // %1 the path, %2 its size, %3 the limit.

@@ -1,12 +1,12 @@
 #include "download/image_file.h"
 
-#include <QFile>
-#include <algorithm>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
 
 #include "download/download_texts.h"
 
@@ -84,8 +84,8 @@ ImageFileRead ReadImageFile(const QString& path, std::int64_t limit) {
     QByteArray bytes(static_cast<qsizetype>(limit) + 1, Qt::Uninitialized);
     qsizetype total = 0;
     while (total < bytes.size()) {
-        const ssize_t got = ::read(fd.Get(), bytes.data() + total,
-                                   static_cast<std::size_t>(bytes.size() - total));
+        const ssize_t got =
+            ::read(fd.Get(), bytes.data() + total, static_cast<std::size_t>(bytes.size() - total));
         if (got < 0) {
             if (errno == EINTR)
                 continue;

@@ -24,7 +24,7 @@ enum class ImageFileError {
 
 struct ImageFileRead {
     ImageFileError error = ImageFileError::kNone;
-    QByteArray bytes;     // the whole file when kNone
+    QByteArray bytes;       // the whole file when kNone
     std::int64_t size = 0;  // the file's length as the file gives it
 };
 

@@ -141,8 +141,7 @@ private slots:
         Tick(rig, 4);
         QCOMPARE(rig.sounds.played.size(), 1);
         Tick(rig);
-        QCOMPARE(rig.sounds.played,
-                 QStringList({"start_download.wav", "download_success.wav"}));
+        QCOMPARE(rig.sounds.played, QStringList({"start_download.wav", "download_success.wav"}));
         QCOMPARE(g_autoHoldoff, 4);
 
         // The controller reboots and announces itself during the hold-off: discarded.
@@ -156,8 +155,8 @@ private slots:
         QTRY_COMPARE(g_announceSeen.load(), 1);
         Tick(rig);
         QVERIFY(started.wait());
-        QCOMPARE(rig.sounds.played, QStringList({"start_download.wav", "download_success.wav",
-                                                 "start_download.wav"}));
+        QCOMPARE(rig.sounds.played,
+                 QStringList({"start_download.wav", "download_success.wav", "start_download.wav"}));
         QTRY_COMPARE(rig.Sim().Counters().imagesReceived, 2u);
         QVERIFY(rig.prompts.messages.isEmpty());
     }
@@ -177,8 +176,7 @@ private slots:
         QTRY_VERIFY(!rig.link->DownloadRunning());
         const QString percent = rig.Text(1015);
         Tick(rig, 5);
-        QCOMPARE(rig.sounds.played,
-                 QStringList({"start_download.wav", "download_success.wav"}));
+        QCOMPARE(rig.sounds.played, QStringList({"start_download.wav", "download_success.wav"}));
         QCOMPARE(g_autoHoldoff, 0);
         // No message; the progress stays as it was.
         QVERIFY(rig.prompts.messages.isEmpty());

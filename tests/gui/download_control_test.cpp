@@ -2,12 +2,12 @@
 // 200 ms before the hand-over, progress and log, and whole transfers to the simulated
 // controller over a pseudo-terminal.
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QtTest>
-#include <sys/file.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "app/string_table.h"
 #include "core/commands/manual_clock.h"
@@ -19,7 +19,15 @@ using download_test::Rig;
 
 namespace {
 
-enum class Setup { kPortClosed, kDialogCancelled, kMissing, kReadOnly, kLockedElsewhere, kEmpty, kTooLarge };
+enum class Setup {
+    kPortClosed,
+    kDialogCancelled,
+    kMissing,
+    kReadOnly,
+    kLockedElsewhere,
+    kEmpty,
+    kTooLarge
+};
 
 // Waits until the simulator has seen every frame written before: a command written after them
 // has arrived.
@@ -43,8 +51,8 @@ private slots:
     void manualDownloadTakesTheFileAsItIsOnDisk() {
         Rig rig;
         QVERIFY(rig.OpenPort());
-        const QString path = rig.WriteFile("controller_program_with_a_long_name.bin",
-                                           RandomImage(1000, 1));
+        const QString path =
+            rig.WriteFile("controller_program_with_a_long_name.bin", RandomImage(1000, 1));
         rig.prompts.openAnswer = path;
         rig.control->OnOpenFileClicked();
         QCOMPARE(rig.prompts.fileFilters, QStringList{"Bin Files(*.bin);;all files(*.*) (*)"});
@@ -57,8 +65,7 @@ private slots:
         QVERIFY(!rig.WriteFile("controller_program_with_a_long_name.bin", image).isEmpty());
         QStringList logTexts;
         auto* log = rig.window->Item<QPlainTextEdit>(1001);
-        connect(log, &QPlainTextEdit::textChanged, this,
-                [&] { logTexts << log->toPlainText(); });
+        connect(log, &QPlainTextEdit::textChanged, this, [&] { logTexts << log->toPlainText(); });
         QSignalSpy running(rig.control.get(), &DownloadControl::runningChanged);
 
         rig.control->OnDownloadClicked(0);
@@ -68,7 +75,8 @@ private slots:
         QCOMPARE(running.count(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(rig.SimImage().size(), image.size(), 60000);
         QVERIFY(rig.SimImage() == image);
-        QCOMPARE(rig.Sim().LastImage()->name, std::string("controller_program_with_a_long_name.bin"));
+        QCOMPARE(rig.Sim().LastImage()->name,
+                 std::string("controller_program_with_a_long_name.bin"));
         QCOMPARE(rig.Sim().CommandCount("BLOOD"), 1);
         QTRY_COMPARE(rig.Text(1015), QString("100%"));
         QCOMPARE(rig.window->Item<QProgressBar>(1014)->value(), 100);
@@ -117,9 +125,9 @@ private slots:
 
         rig.control->OnDownloadClicked(calib);
         QVERIFY(rig.control->Running());
-        QVERIFY(rig.Sim().WaitFor(
-            [&] { return rig.Sim().CommandCount(command.toStdString()) == 1; },
-            std::chrono::seconds(5)));
+        QVERIFY(
+            rig.Sim().WaitFor([&] { return rig.Sim().CommandCount(command.toStdString()) == 1; },
+                              std::chrono::seconds(5)));
         QCOMPARE(rig.Sim().CommandCount("BLOOD") + rig.Sim().CommandCount("BLOTD"), 1);
         clock.Advance(199);
         QVERIFY(rig.control->Running());

@@ -85,9 +85,9 @@ public:
         link = std::make_unique<ControllerLink>(m_serial);
         link->ReinitialiseSender();
         window = std::make_unique<TemplateWidget>(GroupTemplate(), UiLanguage::English);
-        window->Item<QComboBox>(1030)->addItems(
-            {"No-ops", "Automatic parameter writing", "Automatic program writing",
-             "Parameter automatic reading"});
+        window->Item<QComboBox>(1030)->addItems({"No-ops", "Automatic parameter writing",
+                                                 "Automatic program writing",
+                                                 "Parameter automatic reading"});
         window->Controls().SetText(1023, "12");
         control = std::make_unique<DownloadControl>(*window, *link, sounds,
                                                     clock != nullptr ? *clock : *link);
@@ -117,7 +117,8 @@ public:
     QString WriteFile(const QString& name, const QByteArray& bytes) {
         const QString path = m_dir.filePath(name);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size())
             return {};
         return path;
     }
