@@ -9,6 +9,7 @@
 #include "app/profile_settings.h"
 #include "link/port_source.h"
 #include "download/download_control.h"
+#include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "sim/demo_controller.h"
 #include "ui/dialog_units.h"
@@ -59,11 +60,17 @@ int CTarvikApp::InitInstance() {
             window.UpdateData(false);
             window.Download().SetDelay(*m_options.delay);
         }
-        if (!m_options.image.isEmpty()) {
-            window.Download().LoadImage(m_options.image);
-        }
         if (m_options.open) {
+            // Opening prepares the sender afresh, so the program file is loaded after it.
+            if (!m_options.image.isEmpty()) {
+                QObject::connect(
+                    &window.Ports().Sequence(), &PortOpenSequence::finished, &window,
+                    [&window, image = m_options.image] { window.Download().LoadImage(image); },
+                    Qt::SingleShotConnection);
+            }
             window.OpenPortAtStart(pinned);
+        } else if (!m_options.image.isEmpty()) {
+            window.Download().LoadImage(m_options.image);
         }
         code = QApplication::exec();
     }

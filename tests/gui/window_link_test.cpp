@@ -239,6 +239,54 @@ private slots:
         QCOMPARE(f.prompts.messages, (QStringList{Tr(120), Tr(123)}));
     }
 
+    void unacknowledgedWriteSays122OrPlaysErrorInMode1_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("sounds");
+        QTest::newRow("by hand") << 0 << QStringList{Tr(122)} << QStringList{};
+        QTest::newRow("automatic parameter writing")
+            << 1 << QStringList{} << QStringList{"error.wav"};
+    }
+    void unacknowledgedWriteSays122OrPlaysErrorInMode1() {
+        QFETCH(int, mode);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, sounds);
+        Fixture f;
+        QVERIFY(f.Open());
+        QVERIFY(f.Connect());
+        sim::SimFaults faults = f.Sim().Faults();
+        faults.noWriteAck = true;
+        f.Sim().SetFaults(faults);
+        f.window->Item<QComboBox>(1030)->setCurrentIndex(mode);
+        // Enter in a main-window control runs the write as the button does.
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(f.window->Item<QWidget>(1019), &enter);
+        QVERIFY(f.window->Busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 8000);
+        QCOMPARE(f.prompts.messages, messages);
+        QCOMPARE(f.sounds.played, sounds);
+        // Two rounds of seven blocks went out.
+        QCOMPARE(f.Sim().Counters().parameterWriteFrames, 14u);
+        // Without the acknowledgement the display page gets no request.
+        f.window->Item<QComboBox>(1030)->setCurrentIndex(0);
+        const auto requests = f.Sim().Counters().statusRequests;
+        f.ShowTab(3);
+        QTest::qWait(800);
+        QCOMPARE(f.Sim().Counters().statusRequests, requests);
+    }
+
+    void badChecksumsMoveOnlyTheErrorCounter() {
+        Fixture f;
+        QVERIFY(f.Open());
+        sim::SimFaults faults = f.Sim().Faults();
+        faults.badChecksumFrames = 3;
+        f.Sim().SetFaults(faults);
+        f.ShowTab(3);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->Controls().Text(1022) == QStringLiteral("3"), 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->Controls().Text(1019).toInt() >= 2, 4000);
+        QVERIFY(f.prompts.messages.isEmpty());
+    }
+
     void writeIsAcknowledged() {
         Fixture f;
         QVERIFY(f.Open());
