@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
 
 #include "app/string_table.h"
@@ -44,6 +46,7 @@ constexpr Text kDifferences{"%1 项不同。", "%1 differences."};
 constexpr Text kChecked{"选中", "checked"};
 constexpr Text kUnchecked{"未选中", "clear"};
 constexpr Text kNone{"（无）", "(none)"};
+constexpr Text kClose{"关闭", "Close"};
 
 // Without blanks around it and without the colon that ends a label.
 QString Trimmed(QString caption) {
@@ -209,7 +212,8 @@ CompareDialog::CompareDialog(const ParameterPages& pages, const TemplateWidget& 
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_note = new QLabel(this);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(kClose.In(language), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
@@ -250,6 +254,15 @@ void CompareDialog::ShowDifferences(const std::optional<ParameterValues>& refere
         ++row;
     }
     m_table->resizeColumnsToContents();
+    m_table->resizeRowsToContents();
+    // Wide enough for every column, as far as the screen allows.
+    int width = 0;
+    for (int column = 0; column < kColumnCount; ++column) {
+        width += m_table->columnWidth(column);
+    }
+    width += 2 * m_table->frameWidth() + layout()->contentsMargins().left() +
+             layout()->contentsMargins().right() + 24;
+    resize(std::clamp(width, 480, 1000), height());
     m_note->setText(differences.empty()
                         ? kNoDifference.In(language)
                         : kDifferences.In(language).arg(static_cast<int>(differences.size())));
