@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/params/param_state.h"
+#include "core/params/parameter_fields.h"
 #include "gui_test_support.h"
 #include "link/controller_link.h"
 #include "mainwindow/tarvik_dlg.h"
@@ -127,6 +128,18 @@ private slots:
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->Rows(), rows);
         QVERIFY(f.prompts.messages.isEmpty());
+    }
+
+    // Each caption comes from the label, box or frame of the field's control, not the core's
+    // English name.
+    void everyFieldHasItsWindowsCaption() {
+        Fixture f;
+        for (const ParameterField& field : ParameterFields()) {
+            const QString caption = FieldCaption(f.window->Parameters(), *f.window, field.m_id);
+            QVERIFY2(!caption.isEmpty() &&
+                         caption != QString::fromUtf8(field.m_name.data(), field.m_name.size()),
+                     field.m_name.data());
+        }
     }
 
     void unchangedSetListsNothing() {
