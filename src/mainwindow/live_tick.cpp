@@ -15,6 +15,7 @@
 #include "core/protocol/link_flags.h"
 #include "core/protocol/live_status.h"
 #include "link/controller_link.h"
+#include "chart/live_chart_window.h"
 #include "download/download_control.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
@@ -58,11 +59,13 @@ void CTarvikDlg::OnTimer() {
     }
     g_frameParser.IdleTick();
 
-    const TickRequest request =
-        RunStatusRequestTick(*m_link, DisplayPageShown(), m_remote, [this] {
-            ReadStatusRequestControls();
-        });
+    // The chart polls like the display page while it is open, under the same rules.
+    const bool polling = DisplayPageShown() || m_chart->Polling();
+    const TickRequest request = RunStatusRequestTick(*m_link, polling, m_remote, [this] {
+        ReadStatusRequestControls();
+    });
     if (request == TickRequest::kSent) {
+        m_chart->RequestSent(m_remote.m_displayMode, Item<QSlider>(1061)->value() / 100.0);
         RefreshDisplayPage();
     } else if (request == TickRequest::kRefreshPages) {
         RefreshAfterRead();

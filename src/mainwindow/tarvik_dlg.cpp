@@ -18,6 +18,7 @@
 #include "core/protocol/live_status.h"
 #include "link/controller_link.h"
 #include "link/port_source.h"
+#include "chart/live_chart_window.h"
 #include "download/download_control.h"
 #include "mainwindow/port_row.h"
 #include "pages/parameter_pages.h"
@@ -136,6 +137,11 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     connect(&m_timer, &QTimer::timeout, this, &CTarvikDlg::OnTimer);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, &CTarvikDlg::ShowAbout);
+    m_chart = new LiveChartWindow(this);
+    auto* chart = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    connect(chart, &QShortcut::activated, this, &CTarvikDlg::ShowChart);
+    connect(m_link.get(), &ControllerLink::statusReceived, m_chart,
+            &LiveChartWindow::StatusReceived);
 }
 
 CTarvikDlg::~CTarvikDlg() {
@@ -208,6 +214,11 @@ void CTarvikDlg::ConnectControls() {
 
     connect(m_link.get(), &ControllerLink::statusReceived, this, [this](const LiveStatus& status) {
         m_page5->ShowFaults(FaultBoxStates(status.m_faultBits));
+        // The tick shows the last status again with its next request; showing it as it arrives
+        // takes up to a tick's lag off the live values.
+        if (DisplayPageShown()) {
+            RefreshDisplayPage();
+        }
     });
     connect(m_link.get(), &ControllerLink::parameterBlockReceived, this,
             &CTarvikDlg::OnParameterBlock);
@@ -457,12 +468,21 @@ void CTarvikDlg::ShowAbout() {
     about->open();
 }
 
+void CTarvikDlg::ShowChart() {
+    m_chart->show();
+    m_chart->raise();
+    m_chart->activateWindow();
+}
+
 void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
-    const QString entry = Tr(101);
-    if (entry.isEmpty()) {
-        return;
-    }
     QMenu menu(this);
-    menu.addAction(entry, this, &CTarvikDlg::ShowAbout);
+    menu.addAction(Language() == UiLanguage::Chinese ? QStringLiteral("实时曲线\tF2")
+                                                     : QStringLiteral("Chart\tF2"),
+                   this, &CTarvikDlg::ShowChart);
+    const QString about = Tr(101);
+    if (!about.isEmpty()) {
+        menu.addSeparator();
+        menu.addAction(about + QStringLiteral("\tF1"), this, &CTarvikDlg::ShowAbout);
+    }
     menu.exec(event->globalPos());
 }

@@ -17,6 +17,7 @@
 #include "ui/template_widget.h"
 
 class ControllerLink;
+class LiveChartWindow;
 class DownloadControl;
 class ProcessLauncher;
 class SerialMessageBox;
@@ -70,6 +71,7 @@ public:
     ControllerLink& LinkToController() const { return *m_link; }
     PortRow& Ports() const { return *m_portRow; }
     DownloadControl& Download() const { return *m_download; }
+    LiveChartWindow& Chart() const { return *m_chart; }
     ParameterPages& Parameters() const { return *m_parameters; }
     Sounds& SoundOutput() const { return *m_sounds; }
     ProfileSettings& Settings() const { return m_settings; }
@@ -116,6 +118,8 @@ public slots:
     void OnCalibrationWriteClicked();
     void OnDownloadClicked();
     void ShowAbout();
+    // The live chart of the status values; polling runs while it is open.
+    void ShowChart();
     // Shows the hidden service controls; the "~" sequence also shows the restart, cable and
     // factory controls.
     void RevealServiceControls(bool tildeSequence);
@@ -175,6 +179,7 @@ private:
     std::unique_ptr<ParameterPages> m_parameters;
     std::unique_ptr<PortRow> m_portRow;
     std::unique_ptr<DownloadControl> m_download;
+    LiveChartWindow* m_chart = nullptr;
     QString m_pinnedPort;
     std::unique_ptr<ConnectSequence> m_connect;
     std::unique_ptr<ParamWriteSequence> m_paramWrite;

@@ -15,6 +15,7 @@
 #include "core/protocol/link_flags.h"
 #include "gui_test_support.h"
 #include "link/controller_link.h"
+#include "chart/live_chart_window.h"
 #include "link/port_source.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
@@ -158,6 +159,19 @@ private slots:
         f.ShowTab(3);
         QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 2000);
         QTRY_VERIFY(f.window->Page5().Controls().Text(1019).size() == 8);
+    }
+
+    void openChartPollsOffTheDisplayPage() {
+        Fixture f;
+        QVERIFY(f.Open());
+        const auto before = f.Sim().Counters().statusRequests;
+        f.window->ShowChart();
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 3, 2000);
+        f.window->Chart().close();
+        QTest::qWait(300);
+        const auto closed = f.Sim().Counters().statusRequests;
+        QTest::qWait(700);
+        QCOMPARE(f.Sim().Counters().statusRequests, closed);
     }
 
     void remoteThrottleDrivesTheMotor() {
