@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QtTest>
+#include <atomic>
 #include <memory>
 
 #include "app/string_table.h"
@@ -17,6 +18,7 @@
 #include "link/controller_link.h"
 #include "chart/live_chart_window.h"
 #include "link/port_source.h"
+#include "serial/serial_messages.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
@@ -40,12 +42,37 @@ public:
     Cable CablePresence() override { return Cable::kUnknown; }
 };
 
+// The debugging cable as a test plugs it: a change asked for falls between the two samples of
+// the watcher's next cycle, so the watcher sees it within a cycle.
+class PluggedCable : public PortSource {
+public:
+    std::optional<QStringList> ListPorts() override { return QStringList{}; }
+    Cable CablePresence() override {
+        const bool firstSample = (++m_calls % 2) == 1;
+        const bool seen = m_present;
+        if (firstSample && m_flipPending) {
+            m_flipPending = false;
+            m_present = !m_present;
+        }
+        return seen ? Cable::kPresent : Cable::kAbsent;
+    }
+    void FlipWithinNextCycle() { m_flipPending = true; }
+    bool Settled() const { return !m_flipPending && m_calls % 2 == 0; }
+
+private:
+    std::atomic<int> m_calls{0};
+    std::atomic<bool> m_present{true};
+    std::atomic<bool> m_flipPending{false};
+};
+
 struct Fixture {
-    explicit Fixture(UiLanguage language = UiLanguage::Chinese) {
+    explicit Fixture(UiLanguage language = UiLanguage::Chinese, PortSource* source = nullptr,
+                     int storedBaud = 9600) {
         SetUiLanguage(language);
+        temp.settings->SetBaudRate(storedBaud);
         path = demo.Start();
         window = std::make_unique<CTarvikDlg>(*temp.settings, keys);
-        window->SetPortSource(ports);
+        window->SetPortSource(source != nullptr ? *source : ports);
         window->SetSounds(sounds);
         window->OnInitDialog();
     }
@@ -104,6 +131,55 @@ private slots:
         for (int id : {1040, 1042, 1029}) {
             QVERIFY(f.window->Page0().Controls().Control(id)->isEnabled());
         }
+    }
+
+    void storedBaudOutsideTheListFailsTheOpen() {
+        Fixture f(UiLanguage::Chinese, nullptr, /*storedBaud=*/1234);
+        QCOMPARE(f.window->Page0().Item<QComboBox>(1040)->currentIndex(), -1);
+        f.window->OpenPortAtStart(f.path);
+        QTRY_VERIFY(!f.window->Busy());
+        QVERIFY(!f.window->LinkToController().IsOpen());
+        QCOMPARE(f.prompts.messages, QStringList{QString::fromUtf8(kSerialConfigFailedText)});
+        QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("打开串口"));
+    }
+
+    void cableReturnReopensThePortTheUserClosed() {
+        PluggedCable cable;
+        Fixture f(UiLanguage::English, &cable);
+        QTRY_COMPARE(f.window->Controls().Text(1020), QStringLiteral("Connected"));
+        QVERIFY(f.Open());
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1032), Qt::LeftButton);
+        QTRY_VERIFY(!f.window->LinkToController().IsOpen() && !f.window->Busy());
+        QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("OPEN"));
+
+        cable.FlipWithinNextCycle();  // unplugged
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->Controls().Text(1020), QStringLiteral("Disconnected"),
+                                  3000);
+        cable.FlipWithinNextCycle();  // plugged again: the last port comes back
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->LinkToController().IsOpen() && !f.window->Busy(),
+                                 3000);
+        QCOMPARE(f.window->Controls().Text(1020), QStringLiteral("Connected"));
+        // The button and page 1 follow the port's real state.
+        QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("CLOSE"));
+        QVERIFY(!f.window->Page0().Controls().Control(1040)->isEnabled());
+    }
+
+    void secondCommandIsRefusedWhileOneRuns() {
+        Fixture f;
+        QVERIFY(f.Open());
+        sim::SimFaults faults = f.Sim().Faults();
+        faults.noReadAnswer = true;
+        f.Sim().SetFaults(faults);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
+        QVERIFY(f.window->Busy());
+        // Input to the window is held while the connect "sleeps"; a direct call is refused too.
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+        f.window->OnParamWriteClicked();
+        f.window->OnConnectClicked();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 6000);
+        QCOMPARE(f.prompts.messages, QStringList{Tr(119)});
+        QCOMPARE(f.Sim().Counters().parameterReads, 4u);
+        QCOMPARE(f.Sim().Counters().parameterWriteFrames, 0u);
     }
 
     void openingAMissingPortShowsTheReason() {
