@@ -111,6 +111,9 @@ bool CTarvikDlg::ExchangeForTick() {
     // The tick reads the controls four times a second. An invalid text gives its message once,
     // not on every tick, and never while that message is still open; the request then goes out
     // from the fields as they stand.
+    if (m_tickMessageOpen) {
+        return false;
+    }
     HeldMessage held;
     Prompts* previous = SetAppPrompts(&held);
     const bool mainRead = UpdateData(true);

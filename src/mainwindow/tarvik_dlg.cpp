@@ -21,7 +21,9 @@
 #include "chart/live_chart_window.h"
 #include "download/download_control.h"
 #include "mainwindow/port_row.h"
+#include "pages/parameter_files.h"
 #include "pages/parameter_pages.h"
+#include "core/params/param_state.h"
 #include "serial/serial.h"
 #include "serial/serial_message_sink.h"
 #include "ui/prompts.h"
@@ -113,6 +115,17 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
         std::make_unique<ParameterPages>(*m_page0, *m_page1, *m_page3, *m_page5, *m_page6);
     m_serialMessages = std::make_unique<SerialMessageBox>(this);
     g_serial.SetMessageSink(m_serialMessages.get());
+    m_files = std::make_unique<ParameterFiles>(
+        *m_parameters, *this, [this](MainWindowValues& values) {
+            if (!UpdateData(true)) {
+                return false;
+            }
+            values.m_voltageCalibValue = m_voltageCalibValue;
+            values.m_currentCalibValue = m_currentCalibValue;
+            values.m_fieldWeakeningValue = m_fieldWeakeningValue;
+            values.m_fieldWeakeningText = Controls().Text(1012).toStdString();
+            return true;
+        });
     m_link = std::make_unique<ControllerLink>(g_serial);
     m_connect = std::make_unique<ConnectSequence>(*m_link, *m_link);
     m_paramWrite = std::make_unique<ParamWriteSequence>(*m_link, *m_link);
@@ -137,6 +150,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     connect(&m_timer, &QTimer::timeout, this, &CTarvikDlg::OnTimer);
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(about, &QShortcut::activated, this, &CTarvikDlg::ShowAbout);
+    auto* compare = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    connect(compare, &QShortcut::activated, this, &CTarvikDlg::ShowCompare);
     m_chart = new LiveChartWindow(this);
     auto* chart = new QShortcut(QKeySequence(Qt::Key_F2), this);
     connect(chart, &QShortcut::activated, this, &CTarvikDlg::ShowChart);
@@ -211,6 +226,8 @@ void CTarvikDlg::ConnectControls() {
     onClick(1062, &CTarvikDlg::OnRemoteClicked);
     onClick(1181, &CTarvikDlg::OnDisplayModeClicked);
     onClick(1053, &CTarvikDlg::OnCalibrationWriteClicked);
+    onClick(1064, &CTarvikDlg::OnSaveConfigClicked);
+    onClick(1063, &CTarvikDlg::OnImportConfigClicked);
 
     connect(m_link.get(), &ControllerLink::statusReceived, this, [this](const LiveStatus& status) {
         m_page5->ShowFaults(FaultBoxStates(status.m_faultBits));
@@ -240,6 +257,42 @@ void CTarvikDlg::OnParameterBlock(int number, const BlockBytes& bytes) {
     m_values = CurrentParameterValues();
     const DecodeOutcome outcome = DecodeParameterBlock(m_values, number, BlockView(bytes));
     m_parameters->Apply(m_values, outcome);
+    if (outcome.m_block != 0) {
+        // What the controller holds, calibration included, for the comparison before a write.
+        ParameterValues read = m_values;
+        TakeOverCalibration(read.m_mainWindow);
+        m_reference = read;
+    }
+}
+
+void CTarvikDlg::OnSaveConfigClicked() {
+    if (!Busy()) {
+        m_files->Save();
+    }
+}
+
+void CTarvikDlg::OnImportConfigClicked() {
+    if (Busy()) {
+        return;
+    }
+    const std::optional<ParameterValues> imported = m_files->Import();
+    if (!imported) {
+        return;
+    }
+    m_values = *imported;
+    m_reference = *imported;
+    m_voltageCalibValue = imported->m_mainWindow.m_voltageCalibValue;
+    m_currentCalibValue = imported->m_mainWindow.m_currentCalibValue;
+    m_fieldWeakeningValue = imported->m_mainWindow.m_fieldWeakeningValue;
+    UpdateData(false);
+}
+
+void CTarvikDlg::ShowCompare() {
+    m_files->Compare(m_reference);
+}
+
+void CTarvikDlg::ShowCompareWithFile() {
+    m_files->CompareWithFile();
 }
 
 bool CTarvikDlg::Busy() const {
@@ -476,9 +529,14 @@ void CTarvikDlg::ShowChart() {
 
 void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(Language() == UiLanguage::Chinese ? QStringLiteral("实时曲线\tF2")
-                                                     : QStringLiteral("Chart\tF2"),
-                   this, &CTarvikDlg::ShowChart);
+    const bool chinese = Language() == UiLanguage::Chinese;
+    menu.addAction(chinese ? QStringLiteral("实时曲线\tF2") : QStringLiteral("Chart\tF2"), this,
+                   &CTarvikDlg::ShowChart);
+    menu.addAction(chinese ? QStringLiteral("与读取的参数比较\tF3")
+                           : QStringLiteral("Compare with the set read\tF3"),
+                   this, &CTarvikDlg::ShowCompare);
+    menu.addAction(chinese ? QStringLiteral("与参数文件比较…") : QStringLiteral("Compare with a file…"),
+                   this, &CTarvikDlg::ShowCompareWithFile);
     const QString about = Tr(101);
     if (!about.isEmpty()) {
         menu.addSeparator();

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "core/commands/connect_sequence.h"
@@ -23,6 +24,7 @@ class ProcessLauncher;
 class SerialMessageBox;
 class PortRow;
 class PortSource;
+class ParameterFiles;
 class ParameterPages;
 class Sounds;
 class Cpage0;
@@ -73,6 +75,9 @@ public:
     DownloadControl& Download() const { return *m_download; }
     LiveChartWindow& Chart() const { return *m_chart; }
     ParameterPages& Parameters() const { return *m_parameters; }
+    ParameterFiles& Files() const { return *m_files; }
+    // The set last read from the controller or imported; none before the first.
+    const std::optional<ParameterValues>& Reference() const { return m_reference; }
     Sounds& SoundOutput() const { return *m_sounds; }
     ProfileSettings& Settings() const { return m_settings; }
     // The values of the parameter set as the pages and the main window hold them now.
@@ -120,6 +125,12 @@ public slots:
     void ShowAbout();
     // The live chart of the status values; polling runs while it is open.
     void ShowChart();
+    void OnSaveConfigClicked();
+    void OnImportConfigClicked();
+    // Lists what the pages and the main window would change against the reference set, or
+    // against a parameter file the user picks.
+    void ShowCompare();
+    void ShowCompareWithFile();
     // Shows the hidden service controls; the "~" sequence also shows the restart, cable and
     // factory controls.
     void RevealServiceControls(bool tildeSequence);
@@ -177,6 +188,8 @@ private:
     std::unique_ptr<Sounds> m_ownSounds;
     Sounds* m_sounds = nullptr;
     std::unique_ptr<ParameterPages> m_parameters;
+    std::unique_ptr<ParameterFiles> m_files;
+    std::optional<ParameterValues> m_reference;
     std::unique_ptr<PortRow> m_portRow;
     std::unique_ptr<DownloadControl> m_download;
     LiveChartWindow* m_chart = nullptr;

@@ -21,7 +21,10 @@
 #include "serial/serial_messages.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
+#include "pages/compare_dialog.h"
 #include "pages/cpage0.h"
+#include "pages/cpage1.h"
+#include "pages/parameter_files.h"
 #include "pages/cpage5.h"
 #include "sim/demo_controller.h"
 #include "ui/controls.h"
@@ -250,6 +253,23 @@ private slots:
         QCOMPARE(f.Sim().Counters().statusRequests, closed);
     }
 
+    void anInvalidFieldGivesItsMessageOnceNotOnEveryTick() {
+        Fixture f;
+        QVERIFY(f.Open());
+        f.window->Controls().SetText(1010, QString());
+        f.ShowTab(3);
+        const auto before = f.Sim().Counters().statusRequests;
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 2000);
+        QCOMPARE(f.prompts.messages, QStringList{"Enter a positive integer."});
+        // Another invalid text is another message; the requests go on meanwhile.
+        f.window->Controls().SetText(1010, QStringLiteral(" "));
+        QTRY_COMPARE(f.prompts.messages.size(), 2);
+        QTest::qWait(600);
+        QCOMPARE(f.prompts.messages.size(), 2);
+        f.window->Controls().SetText(1010, QStringLiteral("5"));
+        QTRY_COMPARE(f.Sim().LastStatusRequest()->voltageCalibration, 5);
+    }
+
     void remoteThrottleDrivesTheMotor() {
         Fixture f;
         QVERIFY(f.Open());
@@ -375,6 +395,34 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.window->Controls().Text(1022) == QStringLiteral("3"), 4000);
         QTRY_VERIFY_WITH_TIMEOUT(f.window->Controls().Text(1019).toInt() >= 2, 4000);
         QVERIFY(f.prompts.messages.isEmpty());
+    }
+
+    void readEditCompareWriteAndReadBack() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QVERIFY(f.Connect());
+        // The pages show the controller's set once the refresh has run.
+        const std::uint32_t busCurrent = f.window->Page1().m_busCurrentMax;
+        QTRY_COMPARE(f.window->Page1().Controls().Text(1009), QString::number(busCurrent));
+        QTRY_COMPARE(g_refreshTicks.load(), std::uint16_t(0));
+        const QString edited = QString::number(busCurrent + 7);
+        f.window->Page1().Controls().SetText(1009, edited);
+
+        CompareDialog* compare = f.window->Files().Compare(f.window->Reference());
+        QVERIFY(compare != nullptr);
+        QCOMPARE(compare->Rows().size(), 1);
+        QCOMPARE(compare->Rows()[0][CompareDialog::kReferenceColumn], QString::number(busCurrent));
+        QCOMPARE(compare->Rows()[0][CompareDialog::kNowColumn], edited);
+        compare->close();
+
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 5000);
+        QCOMPARE(f.prompts.messages, QStringList{Tr(121)});
+        // Read back into a fresh set of pages: the controller holds the edit.
+        f.window->Page1().Controls().SetText(1009, QStringLiteral("0"));
+        f.window->Page1().m_busCurrentMax = 0;
+        QVERIFY(f.Connect());
+        QTRY_COMPARE(f.window->Page1().Controls().Text(1009), edited);
     }
 
     void writeIsAcknowledged() {
