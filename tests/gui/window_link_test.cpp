@@ -236,7 +236,7 @@ private slots:
         QTest::qWait(600);
         QCOMPARE(f.Sim().Counters().statusRequests, before);  // not on other tabs
         f.ShowTab(3);
-        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 5000);
         QTRY_VERIFY(f.window->Page5().Controls().Text(1019).size() == 8);
     }
 
@@ -245,7 +245,7 @@ private slots:
         QVERIFY(f.Open());
         const auto before = f.Sim().Counters().statusRequests;
         f.window->ShowChart();
-        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 3, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 3, 5000);
         f.window->Chart().close();
         QTest::qWait(300);
         const auto closed = f.Sim().Counters().statusRequests;
@@ -259,7 +259,7 @@ private slots:
         f.window->Controls().SetText(1010, QString());
         f.ShowTab(3);
         const auto before = f.Sim().Counters().statusRequests;
-        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 5000);
         QCOMPARE(f.prompts.messages, QStringList{"Enter a positive integer."});
         // Another invalid text is another message; the requests go on meanwhile.
         f.window->Controls().SetText(1010, QStringLiteral(" "));
@@ -282,12 +282,12 @@ private slots:
         throttle->setMaximum(440);
         throttle->setValue(throttle->maximum());
         QTRY_VERIFY_WITH_TIMEOUT(f.Sim().LastStatusRequest() && f.Sim().LastStatusRequest()->remoteOn,
-                                 2000);
+                                 5000);
         QTest::mouseClick(f.window->Item<QAbstractButton>(1062), Qt::LeftButton);
         QCOMPARE(f.window->Controls().Text(1062), QStringLiteral("远程控制"));
         // Back to rest, which the trackbar keeps inside its range.
         QCOMPARE(throttle->value(), std::clamp(50, throttle->minimum(), throttle->maximum()));
-        QTRY_VERIFY_WITH_TIMEOUT(!f.Sim().LastStatusRequest()->remoteOn, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Sim().LastStatusRequest()->remoteOn, 5000);
     }
 
     void calibrationStoreRidesOnExactlyTwoRequests() {
@@ -295,7 +295,7 @@ private slots:
         QVERIFY(f.Open());
         f.window->RevealServiceControls(false);
         f.ShowTab(3);
-        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= 1, 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= 1, 5000);
         QTest::mouseClick(f.window->Item<QAbstractButton>(1053), Qt::LeftButton);
         const auto start = f.Sim().Counters().statusRequests;
         QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= start + 5, 3000);
