@@ -34,68 +34,41 @@ void DataExchange::Fail(const QString& message) {
     }
 }
 
-void DataExchange::UInt(int id, std::uint32_t& field) {
+template <class Field, class Shown, class Scanned>
+void DataExchange::Number(int id, Field& field, Shown shown, Scanned scanned,
+                          const char* message) {
     if (Skip()) {
         return;
     }
     Prepare(id);
     if (!Saving()) {
-        m_controls.SetText(id, QString::number(field));
+        m_controls.SetText(id, shown(field));
         return;
     }
-    if (const std::optional<std::uint32_t> value = ScanUnsigned(m_controls.Text(id))) {
-        field = *value;
+    if (const auto value = scanned(m_controls.Text(id))) {
+        field = static_cast<Field>(*value);
     } else {
-        Fail(QString::fromLatin1(exchange_text::kPositiveInteger));
+        Fail(QString::fromLatin1(message));
     }
+}
+
+void DataExchange::UInt(int id, std::uint32_t& field) {
+    Number(id, field, [](std::uint32_t v) { return QString::number(v); }, ScanUnsigned,
+           exchange_text::kPositiveInteger);
 }
 
 void DataExchange::Int(int id, int& field) {
-    if (Skip()) {
-        return;
-    }
-    Prepare(id);
-    if (!Saving()) {
-        m_controls.SetText(id, QString::number(field));
-        return;
-    }
-    if (const std::optional<std::int32_t> value = ScanInt(m_controls.Text(id))) {
-        field = *value;
-    } else {
-        Fail(QString::fromLatin1(exchange_text::kInteger));
-    }
+    Number(id, field, [](int v) { return QString::number(v); }, ScanInt, exchange_text::kInteger);
 }
 
 void DataExchange::Float(int id, float& field) {
-    if (Skip()) {
-        return;
-    }
-    Prepare(id);
-    if (!Saving()) {
-        m_controls.SetText(id, FormatG(field, FLT_DIG));
-        return;
-    }
-    if (const std::optional<double> value = ScanDouble(m_controls.Text(id))) {
-        field = static_cast<float>(*value);
-    } else {
-        Fail(QString::fromLatin1(exchange_text::kNumber));
-    }
+    Number(id, field, [](float v) { return FormatG(v, FLT_DIG); }, ScanDouble,
+           exchange_text::kNumber);
 }
 
 void DataExchange::Double(int id, double& field) {
-    if (Skip()) {
-        return;
-    }
-    Prepare(id);
-    if (!Saving()) {
-        m_controls.SetText(id, FormatG(field, DBL_DIG));
-        return;
-    }
-    if (const std::optional<double> value = ScanDouble(m_controls.Text(id))) {
-        field = *value;
-    } else {
-        Fail(QString::fromLatin1(exchange_text::kNumber));
-    }
+    Number(id, field, [](double v) { return FormatG(v, DBL_DIG); }, ScanDouble,
+           exchange_text::kNumber);
 }
 
 void DataExchange::Text(int id, QString& field) {

@@ -57,6 +57,10 @@ public:
 
 private:
     bool Skip() const { return m_failed; }
+    // One numeric field: `shown` formats it into the control, `scanned` reads it back (nothing
+    // when the text does not start with a number, which fails with `message`).
+    template <class Field, class Shown, class Scanned>
+    void Number(int id, Field& field, Shown shown, Scanned scanned, const char* message);
     void Prepare(int id);
     void Fail(const QString& message);
 
