@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "gui_test_support.h"
 #include "link/controller_link.h"
 #include "chart/live_chart_window.h"
+#include "download/download_control.h"
 #include "link/port_source.h"
 #include "serial/serial_messages.h"
 #include "mainwindow/port_row.h"
@@ -423,6 +425,44 @@ private slots:
         f.window->Page1().m_busCurrentMax = 0;
         QVERIFY(f.Connect());
         QTRY_COMPARE(f.window->Page1().Controls().Text(1009), edited);
+    }
+
+    // A production station: port open, automatic program writing, a program file and a short
+    // hold-off. Each controller that announces itself gets the program, whole.
+    void stationFlashesControllerAfterController() {
+        Fixture f;
+        QTemporaryDir folder;
+        QByteArray image(20000, '\0');
+        for (int i = 0; i < image.size(); ++i) {
+            image[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+        }
+        const QString file = folder.filePath(QStringLiteral("station.bin"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(image) == image.size());
+        out.close();
+
+        f.window->Download().SelectMode(2);
+        f.window->m_autoDelay = 4;
+        f.window->UpdateData(false);
+        QVERIFY(f.Open());
+        QVERIFY(f.window->Download().LoadImage(file));
+
+        for (std::uint64_t controller = 1; controller <= 3; ++controller) {
+            f.Sim().Announce();
+            QTRY_COMPARE_WITH_TIMEOUT(f.Sim().Counters().imagesReceived, controller, 20000);
+            const std::optional<sim::ReceivedImage> received = f.Sim().LastImage();
+            QVERIFY(received.has_value());
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(received->data.data()),
+                                static_cast<qsizetype>(received->data.size())),
+                     image);
+            QTRY_COMPARE_WITH_TIMEOUT(f.sounds.played.count(QStringLiteral("download_success.wav")),
+                                      int(controller), 10000);
+            // The hold-off of 4 ticks drops the rebooted controller's own announcement.
+            QTest::qWait(1500);
+        }
+        QCOMPARE(f.Sim().Counters().bootLoaderEntries, 3u);
+        QCOMPARE(f.sounds.played.count(QStringLiteral("start_download.wav")), 3);
+        QVERIFY(f.prompts.messages.isEmpty());
     }
 
     void writeIsAcknowledged() {
