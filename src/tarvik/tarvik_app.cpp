@@ -14,6 +14,7 @@
 #include "sim/demo_controller.h"
 #include "ui/dialog_units.h"
 #include "ui/key_state.h"
+#include "ui/prompts.h"
 
 int CTarvikApp::InitInstance() {
     ProfileSettings settings;
@@ -54,6 +55,9 @@ int CTarvikApp::InitInstance() {
         window.show();
         if (m_options.mode) {
             window.Download().SelectMode(*m_options.mode);
+        } else if (!m_options.badMode.isEmpty()) {
+            AppPrompts().Message(
+                QStringLiteral("--mode takes 0, 1, 2 or 3, not '%1'.").arg(m_options.badMode));
         }
         if (m_options.delay) {
             window.m_autoDelay = *m_options.delay;

@@ -98,13 +98,13 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     if (parser.isSet(mode)) {
         bool ok = false;
         const int value = parser.value(mode).toInt(&ok);
+        // Like a station's other mistakes (a missing file, a port that does not open), a bad
+        // mode is reported by the window, which starts anyway.
         if (!ok || value < 0 || value > 3) {
-            result.exitCode = 2;
-            result.error = QStringLiteral("--mode takes 0, 1, 2 or 3, not '%1'.")
-                               .arg(parser.value(mode));
-            return result;
+            options.badMode = parser.value(mode);
+        } else {
+            options.mode = value;
         }
-        options.mode = value;
     }
     options.image = parser.value(image);
     if (parser.isSet(delay)) {

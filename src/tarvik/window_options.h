@@ -18,6 +18,7 @@ struct WindowOptions {
     bool open = false;  // --open: open the selected port at start
     // Production stations: the download mode 0..3, the program file, the hold-off in ticks.
     std::optional<int> mode;
+    QString badMode;  // a --mode outside 0..3: the window says so and starts anyway
     QString image;
     std::optional<unsigned> delay;
 };
