@@ -25,6 +25,9 @@ int RunFlash(const QStringList& arguments) {
                       "The window's voltage calibration value; 32767 sends the \"BLOTD\" boot "
                       "entry instead of \"BLOOD\".",
                       "value", "0"});
+    parser.addOption({"fast",
+                      "Fast download: hand the boot loader's answers to the sender as they "
+                      "arrive instead of after 15 ms of silence."});
     parser.addOption(
         {"timeout", "Give up after this many seconds (default 120).", "seconds", "120"});
     if (auto code = options.Parse(arguments))
@@ -79,6 +82,7 @@ int RunFlash(const QStringList& arguments) {
     session.WaitUntil([&] { return entered; }, BootEntrySequence::kSettleMs + 1000);
 
     ControllerLink& link = session.Controller();
+    link.SetFastDownload(parser.isSet("fast"));
     int lastShown = -1;
     // On the main thread; the receive thread only posts the reports.
     QObject::connect(&link, &ControllerLink::downloadProgress, &link, [&lastShown](int percent) {

@@ -52,12 +52,7 @@ ControllerLink::ControllerLink(CSerial& serial, QObject* parent)
       m_clock(this),
       m_handler(std::make_unique<FrameHandler>(*this)),
       m_output(std::make_unique<SerialOutput>(serial)),
-      m_modemSink(g_modem,
-                  [this](std::span<const std::uint8_t> bytes) {
-                      QByteArray copy(reinterpret_cast<const char*>(bytes.data()),
-                                      static_cast<qsizetype>(bytes.size()));
-                      Post([this, copy] { emit downloadLog(copy); });
-                  }),
+      m_modemSink(g_modem, [this](std::span<const std::uint8_t> bytes) { PostLog(bytes); }),
       m_router(std::make_unique<ReceiveRouter>(g_frameParser, *m_handler, &m_modemSink)) {
     qRegisterMetaType<LiveStatus>();
     qRegisterMetaType<BlockBytes>();
@@ -66,6 +61,8 @@ ControllerLink::ControllerLink(CSerial& serial, QObject* parent)
     m_serial.SetReceiveCallback([this](void*, const std::uint8_t* data, std::uint32_t count) {
         OnReceive({data, count});
     });
+    m_serial.SetPromptDelivery(
+        [this] { return m_fastDownload.load() && g_modem.m_busy.load() == 1; });
 }
 
 ControllerLink::~ControllerLink() {
@@ -73,6 +70,8 @@ ControllerLink::~ControllerLink() {
     // After Close no callback runs, so nothing refers to this object any more.
     m_serial.Close();
     m_serial.SetReceiveCallback({});
+    m_serial.SetPromptDelivery({});
+    m_serial.SetLowLatency(false);
     g_modem.SetOutput(nullptr);
     g_modem.SetProgressCallback(nullptr);
 }
@@ -137,6 +136,11 @@ ModemLoad ControllerLink::StartDownload(std::string_view name, std::span<const s
     return ModemLoad::kOk;
 }
 
+void ControllerLink::SetFastDownload(bool on) {
+    m_fastDownload = on;
+    m_serial.SetLowLatency(on);
+}
+
 void ControllerLink::SetReceiveTap(ReceiveTap tap) {
     m_tap = std::move(tap);
 }
@@ -144,7 +148,38 @@ void ControllerLink::SetReceiveTap(ReceiveTap tap) {
 void ControllerLink::OnProgress(void* user, int percent) {
     auto* link = static_cast<ControllerLink*>(user);
     link->m_lastPercent = percent;
+    {
+        // Log bytes after this report must not be emitted before it.
+        std::lock_guard lock(link->m_logLock);
+        link->m_pendingLog.reset();
+    }
     link->Post([link, percent] { emit link->downloadProgress(percent); });
+}
+
+void ControllerLink::PostLog(std::span<const std::uint8_t> bytes) {
+    const QByteArray copy(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
+    if (!m_fastDownload.load()) {
+        Post([this, copy] { emit downloadLog(copy); });
+        return;
+    }
+    std::lock_guard lock(m_logLock);
+    if (m_pendingLog) {
+        m_pendingLog->append(copy);
+        return;
+    }
+    auto pending = std::make_shared<QByteArray>(copy);
+    m_pendingLog = pending;
+    Post([this, pending] {
+        QByteArray bytes;
+        {
+            std::lock_guard taken(m_logLock);
+            if (m_pendingLog == pending)
+                m_pendingLog.reset();
+            bytes = *pending;
+        }
+        emit downloadLog(bytes);
+    });
 }
 
 void ControllerLink::OnReceive(std::span<const std::uint8_t> chunk) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string_view>
 
@@ -79,6 +80,13 @@ public:
     // the receive thread before the matching downloadProgress is posted.
     int LastReportedPercent() const { return m_lastPercent.load(); }
 
+    // Fast download: while a transfer runs, the boot loader's bytes reach the sender as they
+    // arrive instead of after the 15 ms of silence that ends a burst, and the driver is asked
+    // for low latency; everything else is received as before. Off by default. Any thread, any
+    // time: a transfer under way speeds up or slows down from its next byte.
+    void SetFastDownload(bool on);
+    bool FastDownload() const { return m_fastDownload.load(); }
+
     // Tests and traces only; set while the port is closed.
     void SetReceiveTap(ReceiveTap tap);
 
@@ -94,7 +102,10 @@ signals:
     void announced();
     // Each progress report of the sender, 100 once at the end of a complete transfer.
     void downloadProgress(int percent);
-    // What the boot loader sent during a transfer: one signal per received chunk, in order.
+    // What the boot loader sent during a transfer: one signal per received chunk, in order. With
+    // fast download, chunks that follow each other while this thread has not yet taken the
+    // first come as one signal (never across a progress report), so a chatty boot loader cannot
+    // flood the thread with tiny ones.
     void downloadLog(const QByteArray& bytes);
 
 private:
@@ -102,6 +113,7 @@ private:
     class SerialOutput;
 
     static void OnProgress(void* user, int percent);
+    void PostLog(std::span<const std::uint8_t> bytes);
     void OnReceive(std::span<const std::uint8_t> chunk);
     // Runs `step` on this object's thread; dropped once the object is gone.
     void Post(std::function<void()> step);
@@ -114,4 +126,8 @@ private:
     std::unique_ptr<ReceiveRouter> m_router;
     ReceiveTap m_tap;
     std::atomic<int> m_lastPercent{-1};
+    std::atomic<bool> m_fastDownload{false};
+    // The log bytes of a fast download posted but not yet emitted; later chunks join them.
+    std::mutex m_logLock;
+    std::shared_ptr<QByteArray> m_pendingLog;
 };

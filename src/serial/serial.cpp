@@ -22,6 +22,19 @@ void CSerial::SetReceiveCallback(ReceiveCallback cb) {
     m_onReceive = std::move(cb);
 }
 
+void CSerial::SetPromptDelivery(PromptDelivery when) {
+    std::lock_guard lock(m_stateLock);
+    m_deliverPromptly = std::move(when);
+}
+
+void CSerial::SetLowLatency(bool on) {
+    std::lock_guard lock(m_stateLock);
+    m_lowLatency = on;
+    if (m_session) {
+        m_session->SetLowLatency(on);
+    }
+}
+
 void CSerial::SetMessageSink(SerialMessageSink* sink) {
     std::lock_guard lock(m_stateLock);
     m_sink = sink;
@@ -66,6 +79,7 @@ int CSerial::Open(const QString& path, std::uint32_t baudRate, std::uint8_t byte
         {
             std::lock_guard lock(m_stateLock);
             config.onReceive = m_onReceive;
+            config.deliverPromptly = m_deliverPromptly;
         }
         auto session = std::make_shared<SerialSession>();
         auto thread = std::make_unique<SerialThread>(std::move(config), session);
@@ -76,6 +90,8 @@ int CSerial::Open(const QString& path, std::uint32_t baudRate, std::uint8_t byte
             switch (report.failure) {
                 case SerialOpenFailure::None: {
                     std::lock_guard lock(m_stateLock);
+                    // Under the lock SetLowLatency takes, so no change in between is lost.
+                    session->SetLowLatency(m_lowLatency);
                     m_session = std::move(session);
                     m_thread = std::move(thread);
                     m_open = true;

@@ -26,6 +26,9 @@ class CSerial {
 public:
     using ReceiveCallback =
         std::function<void(void* owner, const std::uint8_t* data, std::uint32_t count)>;
+    // Asked on the receive thread each time bytes arrive: true hands them to the callback at
+    // once instead of at the end of their burst. Must be quick and must not block.
+    using PromptDelivery = std::function<bool()>;
 
     // Constructs no Qt object: the program-wide instance exists before the application object.
     CSerial();
@@ -35,6 +38,12 @@ public:
 
     // Set once, before the first Open; each Open takes the callback set at that moment.
     void SetReceiveCallback(ReceiveCallback cb);
+    // Set like the callback. Null (the default): every byte comes in a burst.
+    void SetPromptDelivery(PromptDelivery when);
+    // Any thread: asks the driver of this port and of every later one to pass received bytes on
+    // without delay (USB adapters otherwise hold them for a latency timer); off gives the
+    // driver its own setting back, as does Close. Devices without the setting ignore it.
+    void SetLowLatency(bool on);
     // Where Open reports its failures; null prints them on stderr.
     void SetMessageSink(SerialMessageSink* sink);
 
@@ -63,6 +72,8 @@ private:
     void ShowMessage(const QString& text) const;
 
     ReceiveCallback m_onReceive;
+    PromptDelivery m_deliverPromptly;
+    bool m_lowLatency = false;
     SerialMessageSink* m_sink = nullptr;
     // Serialises Open and Close; held while Close waits for the receive thread.
     std::mutex m_lifecycleLock;

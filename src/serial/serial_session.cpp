@@ -95,6 +95,14 @@ void SerialSession::RequestStop() {
     }
 }
 
+void SerialSession::SetLowLatency(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_lowLatency.store(on);
+    if (m_accepting) {
+        WakeReceiveThread();
+    }
+}
+
 void SerialSession::CloseWrites() {
     std::lock_guard lock(m_mutex);
     m_accepting = false;

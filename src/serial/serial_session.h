@@ -56,6 +56,11 @@ public:
     void RequestStop();
     bool StopRequested() const { return m_stopRequested.load(); }
 
+    // Any thread: asks the driver for low latency (or its own setting back); the receive thread
+    // applies it when woken.
+    void SetLowLatency(bool on);
+    bool LowLatencyWanted() const { return m_lowLatency.load(); }
+
     // Receive thread, before its worker goes: refuses further writes, fails the queued ones.
     void CloseWrites();
 
@@ -78,6 +83,7 @@ private:
     std::deque<WriteJob*> m_jobs;
     WriteJob* m_current = nullptr;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_lowLatency{false};
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
 };

@@ -10,6 +10,9 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
@@ -164,7 +167,55 @@ void SerialWorker::OnWake() {
         m_loop.quit();
         return;
     }
+    ApplyLowLatency();
     DrainWrites();
+}
+
+// USB adapters hold received bytes for their latency timer (16 ms by default on many) unless the
+// driver is told that latency matters; without that, handing bytes over as they arrive gains
+// little. Devices without the setting (pseudo-terminals, most adapters) simply keep theirs.
+void SerialWorker::ApplyLowLatency() {
+#if defined(Q_OS_LINUX)
+    const bool wanted = m_session.LowLatencyWanted();
+    if (wanted == m_lowLatency || m_failed || !m_port.isOpen()) {
+        return;
+    }
+    m_lowLatency = wanted;
+    const int fd = static_cast<int>(m_port.handle());
+    serial_struct settings{};
+    if (::ioctl(fd, TIOCGSERIAL, &settings) != 0) {
+        return;
+    }
+    if (!m_lowLatencyChanged) {
+        m_driverFlags = settings.flags;
+        m_lowLatencyChanged = true;
+    }
+    if (wanted) {
+        settings.flags |= ASYNC_LOW_LATENCY;
+    } else {
+        settings.flags = (settings.flags & ~ASYNC_LOW_LATENCY) |
+                         (m_driverFlags & ASYNC_LOW_LATENCY);
+    }
+    ::ioctl(fd, TIOCSSERIAL, &settings);
+#endif
+}
+
+// The adapter outlives the program: leave it as the driver had it.
+void SerialWorker::RestoreLatency() {
+#if defined(Q_OS_LINUX)
+    if (!m_lowLatencyChanged || !m_port.isOpen()) {
+        return;
+    }
+    m_lowLatencyChanged = false;
+    m_lowLatency = false;
+    const int fd = static_cast<int>(m_port.handle());
+    serial_struct settings{};
+    if (::ioctl(fd, TIOCGSERIAL, &settings) == 0) {
+        settings.flags =
+            (settings.flags & ~ASYNC_LOW_LATENCY) | (m_driverFlags & ASYNC_LOW_LATENCY);
+        ::ioctl(fd, TIOCSSERIAL, &settings);
+    }
+#endif
 }
 
 void SerialWorker::ClosePort() {
@@ -176,6 +227,7 @@ void SerialWorker::ClosePort() {
         // lose it although its write reported success. Let the line take it, bounded like a
         // write; only what the peer sent is dropped.
         DrainOutput(m_port.handle(), QDeadlineTimer(kWriteTimeoutMs));
+        RestoreLatency();
         m_port.clear(QSerialPort::Input);
         m_port.close();
     }
@@ -213,6 +265,10 @@ void SerialWorker::OnNewData() {
         return;
     }
     if (m_failed || m_session.StopRequested()) {
+        return;
+    }
+    if (m_config.deliverPromptly && m_config.deliverPromptly()) {
+        DeliverEverything();
         return;
     }
     // The timers may have lost the race against these bytes: a burst already silent (or old)
@@ -267,18 +323,31 @@ void SerialWorker::EndBurst() {
     }
 }
 
-void SerialWorker::Deliver(qint64 count) {
+bool SerialWorker::Deliver(qint64 count) {
     if (m_session.StopRequested()) {
-        return;
+        return false;
     }
     const qint64 got = m_port.read(reinterpret_cast<char*>(m_buffer.data()),
                                    std::min<qint64>(count, m_config.readSize));
-    if (got <= 0 || !m_config.onReceive) {
-        return;
+    if (got <= 0) {
+        return false;
     }
-    ++m_guard;
-    m_config.onReceive(m_config.owner, m_buffer.data(), static_cast<std::uint32_t>(got));
-    LeaveGuard();
+    if (m_config.onReceive) {
+        ++m_guard;
+        m_config.onReceive(m_config.owner, m_buffer.data(), static_cast<std::uint32_t>(got));
+        LeaveGuard();
+    }
+    return true;
+}
+
+// No burst: whatever is in, a burst being collected included, goes now (in readSize pieces).
+void SerialWorker::DeliverEverything() {
+    m_silenceTimer.stop();
+    m_burstTimer.stop();
+    m_burstBytes = 0;
+    while (m_port.bytesAvailable() > 0 && !m_failed && !m_session.StopRequested() &&
+           Deliver(m_port.bytesAvailable())) {
+    }
 }
 
 void SerialWorker::LeaveGuard() {

@@ -29,6 +29,8 @@ struct SerialConfig {
     void* owner = nullptr;
     std::uint32_t readSize = 1024;
     std::function<void(void*, const std::uint8_t*, std::uint32_t)> onReceive;
+    // Asked each time bytes arrive; true hands them over at once instead of at the burst's end.
+    std::function<bool()> deliverPromptly;
 };
 
 class SerialWorker : public QObject {
@@ -68,8 +70,13 @@ private:
                     const QDeadlineTimer& deadline);
     void EndBurst();
     void StartBurst();
-    void Deliver(qint64 count);
+    // False when nothing could be read.
+    bool Deliver(qint64 count);
+    void DeliverEverything();
     void LeaveGuard();
+    // Follows the session's low-latency wish; the first change remembers the driver's setting.
+    void ApplyLowLatency();
+    void RestoreLatency();
 
     SerialConfig m_config;
     SerialSession& m_session;
@@ -92,4 +99,8 @@ private:
     bool m_failed = false;
     // The last write left bytes in the system's queue: the next one discards them first.
     bool m_writeIncomplete = false;
+    // The low-latency setting in force, and the driver's own from before the first change.
+    bool m_lowLatency = false;
+    bool m_lowLatencyChanged = false;
+    int m_driverFlags = 0;
 };
