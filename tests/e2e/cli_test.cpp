@@ -505,12 +505,172 @@ INSTANTIATE_TEST_SUITE_P(Faults, CliFlashFailureTest,
                                                           "did not finish within 2 s"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- flash --fast -------------------------------------------------------------------------------
+
+// The boot loader's answers reach the sender as they arrive, but what the sender makes of them
+// must not change: each case runs once without and once with --fast against a fresh controller,
+// and everything the user and the controller see must be the same.
+struct FastFlashCase {
+    const char* name;
+    sim::SimConfig controller;
+    QStringList extra;
+    int exitCode;
+    const char* message;
+    bool imageStored;
+};
+
+void PrintTo(const FastFlashCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CliFastFlashTest : public CliTest, public testing::WithParamInterface<FastFlashCase> {
+protected:
+    struct Outcome {
+        CliResult result;
+        std::optional<sim::ReceivedImage> image;
+        std::uint64_t packetsAccepted = 0;
+        std::uint64_t packetsRejected = 0;
+    };
+
+    Outcome Flash(const Bytes& image, bool fast) {
+        sim::SimOptions options;
+        options.controller = GetParam().controller;
+        StartSim(options);
+        const QString path = WriteTemp("firmware.bin", ToQByteArray(image));
+        QStringList args{"flash", "--port", m_port, "--lang", "en", path};
+        args << GetParam().extra;
+        if (fast) {
+            args << "--fast";
+        }
+        Outcome outcome;
+        outcome.result = m_cli.Run(args, 15s);
+        outcome.image = Controller().LastImage();
+        const sim::SimCounters counters = Controller().Counters();
+        outcome.packetsAccepted = counters.transferPacketsAccepted;
+        outcome.packetsRejected = counters.transferPacketsRejected;
+        return outcome;
+    }
+};
+
+TEST_P(CliFastFlashTest, EndsExactlyAsWithoutIt) {
+    const FastFlashCase& c = GetParam();
+    const Bytes image = RandomBytes(20'000, 21);
+    const Outcome plain = Flash(image, false);
+    const Outcome fast = Flash(image, true);
+
+    EXPECT_EQ(plain.result.exitCode, c.exitCode) << Describe(plain.result);
+    EXPECT_TRUE(plain.result.err.contains(c.message)) << Describe(plain.result);
+    EXPECT_EQ(plain.image.has_value(), c.imageStored);
+    if (c.imageStored && plain.image) {
+        EXPECT_TRUE(plain.image->data == image);
+    }
+
+    EXPECT_EQ(fast.result.exitCode, plain.result.exitCode) << Describe(fast.result);
+    // Progress lines, message and verdict, word for word.
+    EXPECT_EQ(fast.result.err, plain.result.err);
+    EXPECT_EQ(fast.result.out, plain.result.out);
+    EXPECT_EQ(fast.image, plain.image);
+    EXPECT_EQ(fast.packetsAccepted, plain.packetsAccepted);
+    EXPECT_EQ(fast.packetsRejected, plain.packetsRejected);
+}
+
+sim::SimConfig WithTransferFaults(sim::YmodemFaults faults, bool crcHighFirst = false) {
+    sim::SimConfig config;
+    config.faults.transfer = faults;
+    config.crcHighFirst = crcHighFirst;
+    return config;
+}
+sim::YmodemFaults NakAt(int block) {
+    sim::YmodemFaults f;
+    f.nakBlock = block;
+    return f;
+}
+sim::YmodemFaults CFlood(int count) {
+    sim::YmodemFaults f;
+    f.cFloodCount = count;
+    return f;
+}
+sim::YmodemFaults CancelAtBlock(int block) {
+    sim::YmodemFaults f;
+    f.canAtBlock = block;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CliFastFlashTest,
+    testing::Values(
+        FastFlashCase{"NoFault", {}, {}, 0, "download complete: 20000 bytes", true},
+        // The controller's boot loader must acknowledge to go on: a NAK stalls the transfer.
+        FastFlashCase{"NakStallsTheBootLoaderDialect",
+                      WithTransferFaults(NakAt(3)),
+                      {"--timeout", "3"},
+                      1,
+                      "did not finish within 3 s",
+                      false},
+        FastFlashCase{"NakRepeatsThePacketInStandardYmodem",
+                      WithTransferFaults(NakAt(3), true),
+                      {"--standard-crc"},
+                      0,
+                      "download complete: 20000 bytes",
+                      true},
+        FastFlashCase{"CanCancels",
+                      WithTransferFaults(CancelAtBlock(3)),
+                      {},
+                      1,
+                      "the boot loader cancelled the download",
+                      false},
+        // Six "C" arrive back to back, so without --fast they come in one chunk; one at a time
+        // they must abort just the same.
+        FastFlashCase{"SixCFloodAborts",
+                      WithTransferFaults(CFlood(6)),
+                      {},
+                      1,
+                      "the boot loader cancelled the download",
+                      false},
+        FastFlashCase{"ThreeCFloodIsTolerated",
+                      WithTransferFaults(CFlood(3)),
+                      {},
+                      0,
+                      "download complete: 20000 bytes",
+                      true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without --fast every packet waits for 15 ms of silence after the boot loader's answer; a fast
+// download of the largest image must be done well before those waits alone would add up.
+TEST_F(CliTest, FastFlashDoesNotWaitForSilenceAfterEachAnswer) {
+    StartSim();
+    constexpr std::size_t kLargestImage = 512'000;
+    const Bytes image = RandomBytes(kLargestImage, 31);
+    const QString path = WriteTemp("firmware.bin", ToQByteArray(image));
+    const std::chrono::milliseconds silenceAlone(15 * (kLargestImage / 1024));
+
+    auto process = m_cli.Start({"flash", "--port", m_port, "--lang", "en", "--fast", path});
+    // Timed from the boot loader's first packet, so start-up and boot entry do not count.
+    ASSERT_TRUE(Controller().WaitFor(
+        [&] { return Controller().Counters().transferPacketsAccepted > 0; }, 10s))
+        << SimState();
+    const auto start = std::chrono::steady_clock::now();
+    const bool stored = Controller().WaitFor(
+        [&] { return Controller().Counters().imagesReceived == 1; }, 30s);
+    const auto took = std::chrono::steady_clock::now() - start;
+    const CliResult r = Cli::Finish(*process, 10s);
+
+    ASSERT_EQ(r.exitCode, 0) << Describe(r) << SimState();
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(Controller().LastImage()->data == image);
+    EXPECT_LT(took, silenceAlone / 2)
+        << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+}
+
 // A standard YMODEM receiver (lrzsz "rb") stands in for a standard boot loader. It sits on the
 // master side of a pseudo-terminal of our own, the tool opens the slave. rb speaks through
 // pipes: a relay on this thread's event loop copies between them and the master. The relay
 // plays the controller's application until the start-download command has passed, and only
-// then starts rb, as the controller would jump into its boot loader.
-TEST_F(CliTest, StandardCrcFlashReachesAStandardYmodemReceiverIntact) {
+// then starts rb, as the controller would jump into its boot loader. With --fast rb's answers
+// reach the sender as they arrive; rb must not notice.
+class CliStandardFlashTest : public CliTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(CliStandardFlashTest, StandardCrcFlashReachesAStandardYmodemReceiverIntact) {
     const QString rbPath = QStandardPaths::findExecutable("rb");
     if (rbPath.isEmpty()) {
         GTEST_SKIP() << "lrzsz rb is not installed";
@@ -568,8 +728,12 @@ TEST_F(CliTest, StandardCrcFlashReachesAStandardYmodemReceiverIntact) {
         }
     });
 
-    auto cli = m_cli.Start(
-        {"flash", "--port", slavePath, "--lang", "en", "--standard-crc", "--timeout", "10", path});
+    QStringList args{
+        "flash", "--port", slavePath, "--lang", "en", "--standard-crc", "--timeout", "10", path};
+    if (GetParam()) {
+        args << "--fast";
+    }
+    auto cli = m_cli.Start(args);
     QEventLoop loop;
     QObject::connect(cli.get(), &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(12000, &loop, &QEventLoop::quit);
@@ -596,6 +760,9 @@ TEST_F(CliTest, StandardCrcFlashReachesAStandardYmodemReceiverIntact) {
     EXPECT_EQ(received.size(), static_cast<qsizetype>(image.size()));
     EXPECT_TRUE(received == ToQByteArray(image));
 }
+
+INSTANTIATE_TEST_SUITE_P(Delivery, CliStandardFlashTest, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Fast" : "Bursts"; });
 
 // ---- status -----------------------------------------------------------------------------------
 
