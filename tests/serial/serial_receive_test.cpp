@@ -45,9 +45,12 @@ struct BurstCase {
     std::vector<std::size_t> chunkSizes;
 };
 
-class BurstTest : public SerialReceiveTest, public ::testing::WithParamInterface<BurstCase> {};
+class BurstTest : public SerialReceiveTest, public ::testing::WithParamInterface<BurstCase> {
+protected:
+    void PeerOutputArrivesInTheExpectedChunksBody();
+};
 
-TEST_P(BurstTest, PeerOutputArrivesInTheExpectedChunks) {
+void BurstTest::PeerOutputArrivesInTheExpectedChunksBody() {
     const BurstCase& c = GetParam();
     std::size_t total = 0;
     for (const PeerStep& step : c.steps) {
@@ -81,9 +84,12 @@ TEST_P(BurstTest, PeerOutputArrivesInTheExpectedChunks) {
     EXPECT_TRUE(m_messages.Messages().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Bursts, BurstTest,
-    ::testing::Values(
+TEST_P(BurstTest, PeerOutputArrivesInTheExpectedChunks) {
+    PeerOutputArrivesInTheExpectedChunksBody();
+}
+
+std::vector<BurstCase> BurstCases() {
+    return {
         BurstCase{"PauseOf20msMidFrameSplitsIt", {{10, 1, 20ms}, {14, 1, 0ms}}, {10, 14}},
         BurstCase{"ByteByByteWithoutPauseIsOneBurst", {{100, 100, 0ms}}, {100}},
         BurstCase{"PausesShorterThanTheSilenceKeepOneBurst",
@@ -93,8 +99,35 @@ INSTANTIATE_TEST_SUITE_P(
         BurstCase{"ExactlyReadSize", {{1024, 1, 0ms}}, {1024}},
         BurstCase{"OneMoreThanReadSize", {{1025, 1, 0ms}}, {1024, 1}},
         BurstCase{
-            "ThreeFramesWithPauses", {{24, 1, 40ms}, {48, 2, 40ms}, {24, 3, 0ms}}, {24, 48, 24}}),
-    [](const ::testing::TestParamInfo<BurstCase>& info) { return info.param.name; });
+            "ThreeFramesWithPauses", {{24, 1, 40ms}, {48, 2, 40ms}, {24, 3, 0ms}}, {24, 48, 24}}};
+}
+
+INSTANTIATE_TEST_SUITE_P(Bursts, BurstTest, ::testing::ValuesIn(BurstCases()),
+                         [](const ::testing::TestParamInfo<BurstCase>& info) {
+                             return info.param.name;
+                         });
+
+// A prompt-delivery rule that says no (fast download on, but no transfer running) leaves every
+// burst as it was.
+class BurstWithPromptDeliveryRefusedTest : public BurstTest {
+protected:
+    void SetUp() override {
+        BurstTest::SetUp();
+        m_port.SetPromptDelivery([] { return false; });
+        ASSERT_EQ(m_port.Open(m_peer.Path(), 115200, 8, 0, 0, 0, 0, &m_owner, 1024), 1);
+    }
+};
+
+TEST_P(BurstWithPromptDeliveryRefusedTest, PeerOutputArrivesInTheExpectedChunks) {
+    PeerOutputArrivesInTheExpectedChunksBody();
+}
+
+INSTANTIATE_TEST_SUITE_P(Bursts, BurstWithPromptDeliveryRefusedTest,
+                         ::testing::ValuesIn(BurstCases()),
+                         [](const ::testing::TestParamInfo<BurstCase>& info) {
+                             return info.param.name;
+                         });
+
 
 TEST_F(SerialReceiveTest, SmallerReadSizeCutsSmallerChunks) {
     ASSERT_EQ(m_port.Open(m_peer.Path(), 9600, 8, 0, 0, 0, 0, &m_owner, 16), 1);
@@ -150,6 +183,88 @@ TEST_F(SerialReceiveTest, SlowCallbackLosesNothing) {
         EXPECT_LE(chunk.bytes.size(), 1024u);
     }
     EXPECT_EQ(m_chunks.Bytes(), sent);
+}
+
+
+// With prompt delivery the callback gets the bytes as they come: a peer that never falls silent
+// for 15 ms is not held back until it does, and no chunk exceeds readSize.
+struct PromptCase {
+    const char* name;
+    std::uint32_t readSize;
+    std::vector<PeerStep> steps;
+};
+
+class PromptDeliveryTest : public SerialReceiveTest,
+                           public ::testing::WithParamInterface<PromptCase> {};
+
+TEST_P(PromptDeliveryTest, BytesArriveWithoutWaitingForSilence) {
+    const PromptCase& c = GetParam();
+    m_port.SetPromptDelivery([] { return true; });
+    ASSERT_EQ(m_port.Open(m_peer.Path(), 115200, 8, 0, 0, 0, 0, &m_owner, c.readSize), 1);
+    std::size_t total = 0;
+    for (const PeerStep& step : c.steps) {
+        total += step.bytes * step.writes;
+    }
+    const std::vector<std::uint8_t> sent = Pattern(total, 11);
+    auto next = sent.begin();
+    const auto start = std::chrono::steady_clock::now();
+    for (const PeerStep& step : c.steps) {
+        for (std::size_t i = 0; i < step.writes; ++i) {
+            m_peer.Send(std::vector<std::uint8_t>(next, next + static_cast<long>(step.bytes)));
+            next += static_cast<long>(step.bytes);
+            // The pause is the stimulus here, not a wait for a result.
+            std::this_thread::sleep_for(step.pauseAfter);
+        }
+    }
+    const auto peerDone = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_chunks.WaitForBytes(total));
+
+    const auto chunks = m_chunks.Chunks();
+    for (const auto& chunk : chunks) {
+        EXPECT_LE(chunk.bytes.size(), c.readSize);
+        EXPECT_EQ(chunk.owner, &m_owner);
+    }
+    EXPECT_EQ(m_chunks.Bytes(), sent);
+    if (peerDone - start > 200ms) {
+        // A burst would have ended only after the peer's last byte.
+        EXPECT_GT(chunks.size(), 1u);
+        EXPECT_LT(chunks.front().at, start + (peerDone - start) / 2);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prompt, PromptDeliveryTest,
+    ::testing::Values(PromptCase{"TrickleWithoutSilence", 1024, {{1, 80, 5ms}}},
+                      PromptCase{"ThreeThousandBytesAtOnceAreCutAt1024", 1024, {{3000, 1, 0ms}}},
+                      PromptCase{"SmallReadSizeCutsEvenAPromptChunk", 16, {{40, 8, 5ms}}}),
+    [](const ::testing::TestParamInfo<PromptCase>& info) { return info.param.name; });
+
+// The rule is asked again for every arrival: bytes of a burst being collected when it turns
+// true go with the next arrival, and once it turns false the bursts are back.
+TEST_F(SerialReceiveTest, PromptDeliveryFollowsItsRuleFromArrivalToArrival) {
+    std::atomic<bool> prompt{false};
+    m_port.SetPromptDelivery([&prompt] { return prompt.load(); });
+    ASSERT_EQ(m_port.Open(m_peer.Path(), 115200, 8, 0, 0, 0, 0, &m_owner, 1024), 1);
+    const auto sent = Pattern(30, 5);
+    const auto part = [&](int i) {
+        return std::vector<std::uint8_t>(sent.begin() + i * 10, sent.begin() + (i + 1) * 10);
+    };
+
+    m_peer.Send(part(0));
+    std::this_thread::sleep_for(3ms);
+    prompt = true;
+    m_peer.Send(part(1));
+    ASSERT_TRUE(m_chunks.WaitForBytes(20));
+    prompt = false;
+    m_peer.Send(part(2));
+    ASSERT_TRUE(m_chunks.WaitForBytes(30));
+
+    EXPECT_EQ(m_chunks.Bytes(), sent);
+    const auto chunks = m_chunks.Chunks();
+    // The first two parts came together as soon as the second arrived; the last is a burst.
+    ASSERT_EQ(chunks.size(), 2u);
+    EXPECT_EQ(chunks.front().bytes.size(), 20u);
+    EXPECT_EQ(chunks.back().bytes.size(), 10u);
 }
 
 }  // namespace
