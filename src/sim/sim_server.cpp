@@ -328,11 +328,16 @@ void SimServer::Run() {
         if (m_dropAt) {
             consider(*m_dropAt);
         }
-        int timeoutMs = kMaxPollWaitMs;
+        // To the nanosecond: at line rate a byte lasts tens of microseconds, and waits rounded
+        // up to whole milliseconds would stretch every answer far beyond the line's pace.
+        std::chrono::nanoseconds wait = std::chrono::milliseconds(kMaxPollWaitMs);
         if (next) {
-            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
-            timeoutMs = static_cast<int>(std::clamp<long long>(wait, 0, kMaxPollWaitMs));
+            wait = std::clamp<std::chrono::nanoseconds>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(*next - now),
+                std::chrono::nanoseconds::zero(), wait);
         }
+        const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000),
+                               static_cast<long>(wait.count() % 1'000'000'000)};
         std::array<pollfd, 2> fds{};
         fds[0].fd = m_master;
         fds[0].events = POLLIN;
@@ -341,7 +346,7 @@ void SimServer::Run() {
         }
         fds[1].fd = m_wakeRead;
         fds[1].events = POLLIN;
-        if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) {
+        if (ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR) {
             break;
         }
         if (fds[1].revents & POLLIN) {
