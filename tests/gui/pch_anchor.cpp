@@ -1,0 +1,1 @@
+// Compiles the window tests' precompiled headers once for every test program.
