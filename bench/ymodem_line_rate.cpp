@@ -165,15 +165,17 @@ bool RunOne(const Run& run, const std::vector<std::uint8_t>& image) {
     const double lineSeconds = static_cast<double>(sent + received) * 10.0 / run.baud;
     const double ratio = seconds / lineSeconds;
     const double goal = run.fast ? 1.03 : 1.20;
-    std::printf("%s at %d baud: %zu bytes in %.2f s; on the wire %llu sent + %llu received, "
-                "line time %.2f s\n",
-                run.fast ? "fast download" : "bursts       ", run.baud, image.size(), seconds,
-                static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),
-                lineSeconds);
-    std::printf("  ratio %.3f (goal <= %.2f: %s); longest event-loop gap %.1f ms (goal < 50: "
-                "%s); image %s\n",
-                ratio, goal, ratio <= goal ? "met" : "missed", meter.LongestMs(),
-                meter.LongestMs() < 50.0 ? "met" : "missed", intact ? "intact" : "CORRUPTED");
+    std::printf(
+        "%s at %d baud: %zu bytes in %.2f s; on the wire %llu sent + %llu received, "
+        "line time %.2f s\n",
+        run.fast ? "fast download" : "bursts       ", run.baud, image.size(), seconds,
+        static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),
+        lineSeconds);
+    std::printf(
+        "  ratio %.3f (goal <= %.2f: %s); longest event-loop gap %.1f ms (goal < 50: "
+        "%s); image %s\n",
+        ratio, goal, ratio <= goal ? "met" : "missed", meter.LongestMs(),
+        meter.LongestMs() < 50.0 ? "met" : "missed", intact ? "intact" : "CORRUPTED");
     std::fflush(stdout);
     return intact;
 }

@@ -650,8 +650,8 @@ TEST_F(CliTest, FastFlashDoesNotWaitForSilenceAfterEachAnswer) {
         [&] { return Controller().Counters().transferPacketsAccepted > 0; }, 10s))
         << SimState();
     const auto start = std::chrono::steady_clock::now();
-    const bool stored = Controller().WaitFor(
-        [&] { return Controller().Counters().imagesReceived == 1; }, 30s);
+    const bool stored =
+        Controller().WaitFor([&] { return Controller().Counters().imagesReceived == 1; }, 30s);
     const auto took = std::chrono::steady_clock::now() - start;
     const CliResult r = Cli::Finish(*process, 10s);
 
@@ -728,8 +728,8 @@ TEST_P(CliStandardFlashTest, StandardCrcFlashReachesAStandardYmodemReceiverIntac
         }
     });
 
-    QStringList args{
-        "flash", "--port", slavePath, "--lang", "en", "--standard-crc", "--timeout", "10", path};
+    QStringList args{"flash",          "--port",    slavePath, "--lang", "en",
+                     "--standard-crc", "--timeout", "10",      path};
     if (GetParam()) {
         args << "--fast";
     }

@@ -128,7 +128,6 @@ INSTANTIATE_TEST_SUITE_P(Bursts, BurstWithPromptDeliveryRefusedTest,
                              return info.param.name;
                          });
 
-
 TEST_F(SerialReceiveTest, SmallerReadSizeCutsSmallerChunks) {
     ASSERT_EQ(m_port.Open(m_peer.Path(), 9600, 8, 0, 0, 0, 0, &m_owner, 16), 1);
     const auto sent = Pattern(40, 3);
@@ -184,7 +183,6 @@ TEST_F(SerialReceiveTest, SlowCallbackLosesNothing) {
     }
     EXPECT_EQ(m_chunks.Bytes(), sent);
 }
-
 
 // With prompt delivery the callback gets the bytes as they come: a peer that never falls silent
 // for 15 ms is not held back until it does, and no chunk exceeds readSize.
