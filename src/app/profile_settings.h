@@ -11,6 +11,8 @@ public:
     static constexpr const char* kBaudRateKey = "Int";
     static constexpr const char* kCanEnableKey = "Int1";
     static constexpr const char* kFirstGenCableKey = "Int2";
+    // This tool's own addition: the opt-in fast download (0 off, 1 on).
+    static constexpr const char* kFastDownloadKey = "FastDownload";
 
     // "language" values. 1024 only ever appears as the read default.
     static constexpr int kLanguageNotStored = 1024;
@@ -38,11 +40,13 @@ public:
     int BaudRate() const { return ReadInt(kBaudRateKey, kDefaultBaudRate); }
     int CanEnable() const { return ReadInt(kCanEnableKey, kDefaultCanEnable); }
     int FirstGenCable() const { return ReadInt(kFirstGenCableKey, kDefaultFirstGenCable); }
+    bool FastDownload() const { return ReadInt(kFastDownloadKey, 0) == 1; }
 
     bool SetLanguage(int value) { return WriteInt(kLanguageKey, value); }
     bool SetBaudRate(int value) { return WriteInt(kBaudRateKey, value); }
     bool SetCanEnable(int value) { return WriteInt(kCanEnableKey, value); }
     bool SetFirstGenCable(int value) { return WriteInt(kFirstGenCableKey, value); }
+    bool SetFastDownload(bool on) { return WriteInt(kFastDownloadKey, on ? 1 : 0); }
 
     QString FilePath() const { return m_settings.fileName(); }
 

@@ -287,6 +287,13 @@ void CTarvikDlg::OnImportConfigClicked() {
     UpdateData(false);
 }
 
+void CTarvikDlg::SetFastDownload(bool on, bool store) {
+    m_link->SetFastDownload(on);
+    if (store) {
+        m_settings.SetFastDownload(on);
+    }
+}
+
 void CTarvikDlg::ShowCompare() {
     m_files->Compare(m_reference);
 }
@@ -385,6 +392,7 @@ void CTarvikDlg::OnInitDialog() {
     }
 
     m_page0->SetToolSettingsStore(&m_settings, m_launcher);
+    m_link->SetFastDownload(m_settings.FastDownload());
     const ToolSettings tool = RestoreToolSettings(m_settings);
     FillCombo(m_page0->Controls(), 1040, {"9600", "19200", "115200", "256000"},
               tool.baudIndex.value_or(-1));
@@ -537,6 +545,10 @@ void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
                    this, &CTarvikDlg::ShowCompare);
     menu.addAction(chinese ? QStringLiteral("与参数文件比较…") : QStringLiteral("Compare with a file…"),
                    this, &CTarvikDlg::ShowCompareWithFile);
+    QAction* fast = menu.addAction(chinese ? QStringLiteral("快速下载") : QStringLiteral("Fast download"));
+    fast->setCheckable(true);
+    fast->setChecked(m_link->FastDownload());
+    connect(fast, &QAction::toggled, this, [this](bool on) { SetFastDownload(on); });
     const QString about = Tr(101);
     if (!about.isEmpty()) {
         menu.addSeparator();

@@ -131,6 +131,8 @@ public slots:
     // against a parameter file the user picks.
     void ShowCompare();
     void ShowCompareWithFile();
+    // The opt-in fast download: stored per user unless `store` is false (a station's --fast).
+    void SetFastDownload(bool on, bool store = true);
     // Shows the hidden service controls; the "~" sequence also shows the restart, cable and
     // factory controls.
     void RevealServiceControls(bool tildeSequence);

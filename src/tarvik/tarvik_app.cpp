@@ -53,6 +53,9 @@ int CTarvikApp::InitInstance() {
             return Screenshot(window);
         }
         window.show();
+        if (m_options.fast) {
+            window.SetFastDownload(true, /*store=*/false);
+        }
         if (m_options.mode) {
             window.Download().SelectMode(*m_options.mode);
         } else if (!m_options.badMode.isEmpty()) {

@@ -48,8 +48,12 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
         QStringLiteral("delay"),
         QStringLiteral("Hold-off after an automatic download, in 250 ms ticks (default 12)."),
         QStringLiteral("TICKS"));
+    const QCommandLineOption fast(
+        QStringLiteral("fast"),
+        QStringLiteral("Fast download for this run: hand the boot loader's answers to the sender "
+                       "as they arrive instead of after 15 ms of silence."));
     parser.addOptions(
-        {help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image, delay});
+        {help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image, delay, fast});
 
     WindowOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -107,6 +111,7 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
         }
     }
     options.image = parser.value(image);
+    options.fast = parser.isSet(fast);
     if (parser.isSet(delay)) {
         bool ok = false;
         const unsigned value = parser.value(delay).toUInt(&ok);

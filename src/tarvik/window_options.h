@@ -21,6 +21,7 @@ struct WindowOptions {
     QString badMode;  // a --mode outside 0..3: the window says so and starts anyway
     QString image;
     std::optional<unsigned> delay;
+    bool fast = false;  // --fast: this run downloads without waiting for the quiet gaps
 };
 
 struct WindowOptionsResult {

@@ -13,6 +13,7 @@
 
 #include "app/string_table.h"
 #include "gui_test_support.h"
+#include "link/controller_link.h"
 #include "mainwindow/about_dlg.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
@@ -433,6 +434,25 @@ private slots:
         QVERIFY(page.Item<QAbstractButton>(1042)->isChecked());   // throttle fault
         QVERIFY(page.Item<QAbstractButton>(1048)->isChecked());   // controller failure
         QVERIFY(!page.Item<QAbstractButton>(1043)->isChecked());  // brake fault
+    }
+
+    void fastDownloadIsStoredPerUser() {
+        TempSettings temp;
+        temp.settings->SetFastDownload(true);
+        HeldKeys keys;
+        {
+            CTarvikDlg window(*temp.settings, keys);
+            window.OnInitDialog();
+            QVERIFY(window.LinkToController().FastDownload());
+            window.SetFastDownload(false);
+            QVERIFY(!window.LinkToController().FastDownload());
+        }
+        QVERIFY(!temp.settings->FastDownload());
+        CTarvikDlg station(*temp.settings, keys);
+        station.OnInitDialog();
+        station.SetFastDownload(true, /*store=*/false);  // a station's --fast
+        QVERIFY(station.LinkToController().FastDownload());
+        QVERIFY(!temp.settings->FastDownload());
     }
 
     void aboutBox() {
