@@ -91,9 +91,18 @@ TEST_P(FastDownloadTest, BytesComeAsTheyArriveOnlyDuringAFastDownload) {
     // loop meanwhile, as a busy window would not.
     constexpr std::size_t kBytes = 60;
     const Clock::time_point start = Clock::now();
+    // A loaded machine may hold this thread past the quiet gap now and then; each such pause
+    // may honestly end a burst, so it is counted rather than taken for a fault.
+    std::size_t pauses = 0;
+    Clock::time_point last = start;
     for (std::size_t i = 0; i < kBytes; ++i) {
         ASSERT_TRUE(pty.Send(0x00));
         std::this_thread::sleep_for(5ms);
+        const Clock::time_point now = Clock::now();
+        if (now - last >= 12ms) {
+            ++pauses;
+        }
+        last = now;
     }
     const Clock::time_point peerDone = Clock::now();
     const auto received = [&] {
@@ -113,15 +122,19 @@ TEST_P(FastDownloadTest, BytesComeAsTheyArriveOnlyDuringAFastDownload) {
     if (c.prompt) {
         EXPECT_GT(chunks.size(), 1u);
         EXPECT_LT(chunks.front().at, start + (peerDone - start) / 2);
-    } else {
+    } else if (pauses == 0) {
         ASSERT_EQ(chunks.size(), 1u);
         EXPECT_GE(chunks.front().at, peerDone);
+    } else {
+        EXPECT_LE(chunks.size(), 1u + pauses);
+        EXPECT_GE(chunks.back().at, peerDone);
     }
     if (c.download) {
         EXPECT_TRUE(m_link->DownloadRunning());
         EXPECT_EQ(log, QByteArray(kBytes, '\0'));
-        // Every chunk after the first joined the one still waiting for this thread.
-        EXPECT_EQ(logSignals, 1);
+        // Prompt chunks after the first joined the one still waiting for this thread; bursts
+        // are one signal each.
+        EXPECT_EQ(logSignals, c.prompt ? 1 : static_cast<int>(chunks.size()));
     } else {
         EXPECT_TRUE(log.isEmpty());
     }
