@@ -19,6 +19,7 @@
 #include "link/controller_link.h"
 #include "chart/live_chart_window.h"
 #include "download/download_control.h"
+#include "core/modem/modem_sender.h"
 #include "link/port_source.h"
 #include "serial/serial_messages.h"
 #include "mainwindow/port_row.h"
@@ -270,6 +271,51 @@ private slots:
         QCOMPARE(f.prompts.messages.size(), 2);
         f.window->Controls().SetText(1010, QStringLiteral("5"));
         QTRY_COMPARE(f.Sim().LastStatusRequest()->voltageCalibration, 5);
+    }
+
+    // The tick sends its status request only when every condition holds.
+    void tickSendsOnlyWhenEverythingAllows_data() {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<int>("refreshTicks");
+        QTest::addColumn<int>("downloadBusy");
+        QTest::addColumn<int>("acknowledged");
+        QTest::addColumn<bool>("portOpen");
+        QTest::addColumn<bool>("sends");
+        QTest::newRow("display page, all clear") << 3 << 0 << 0 << 1 << true << true;
+        QTest::newRow("another page") << 0 << 0 << 0 << 1 << true << false;
+        QTest::newRow("pages still refreshing") << 3 << 400 << 0 << 1 << true << false;
+        QTest::newRow("download running") << 3 << 0 << 1 << 1 << true << false;
+        QTest::newRow("write not acknowledged") << 3 << 0 << 0 << 0 << true << false;
+        QTest::newRow("port closed") << 3 << 0 << 0 << 1 << false << false;
+    }
+    void tickSendsOnlyWhenEverythingAllows() {
+        QFETCH(int, tab);
+        QFETCH(int, refreshTicks);
+        QFETCH(int, downloadBusy);
+        QFETCH(int, acknowledged);
+        QFETCH(bool, portOpen);
+        QFETCH(bool, sends);
+        Fixture f;
+        QVERIFY(f.Open());
+        if (!portOpen) {
+            QTest::mouseClick(f.window->Item<QAbstractButton>(1032), Qt::LeftButton);
+            QTRY_VERIFY(!f.window->LinkToController().IsOpen() && !f.window->Busy());
+        }
+        g_refreshTicks = static_cast<std::uint16_t>(refreshTicks);
+        g_modem.m_busy = downloadBusy;
+        g_writeAcknowledged = acknowledged;
+        const auto before = f.Sim().Counters().statusRequests;
+        f.ShowTab(tab);
+        QTest::qWait(1200);
+        const auto sent = f.Sim().Counters().statusRequests - before;
+        g_modem.m_busy = 0;
+        g_writeAcknowledged = 1;
+        g_refreshTicks = 0;
+        if (sends) {
+            QVERIFY2(sent >= 3, qPrintable(QString::number(sent)));
+        } else {
+            QCOMPARE(sent, 0u);
+        }
     }
 
     void remoteThrottleDrivesTheMotor() {
