@@ -59,7 +59,9 @@ const DialogTemplate& PageTemplate() {
             {1040, K::Radio, "点动三速", "Button 3 speed", 116, 102, 90, 10, kGroup},
             {1041, K::Radio, "拨动三速", "Switch 3 speed", 116, 113, 90, 10},
             {0, K::GroupBox, "三速默认档位", "Three speed ", 111, 127, 99, 25},
-            {0, K::Label, "", kDefaultGearNote, 157, 127, 41, 9, kEnglishOnly},
+            // Sits on the frame's top line after its caption and covers the line there, so the
+            // two read as one caption.
+            {0, K::Label, "", kDefaultGearNote, 157, 127, 41, 9, kEnglishOnly | kOpaque},
             {1044, K::Radio, "低速", "Low", 116, 139, 30, 10, kGroup},
             {1053, K::Radio, "中速", "Mid", 147, 139, 30, 10},
             {1056, K::Radio, "高速", "Hige", 178, 139, 30, 10},
@@ -112,16 +114,7 @@ Cpage1::Cpage1(UiLanguage language, QWidget* parent)
       m_constantSpeedCheck(Item<QCheckBox>(1046)),
       m_hillHoldCheck(Item<QCheckBox>(1047)),
       m_softStartLevelCombo(Item<QComboBox>(1037)),
-      m_lowGearRadio(Item<QRadioButton>(1044)) {
-    // The note sits on the frame's top line, after its caption, and covers the line there so
-    // the two read as one caption.
-    for (QLabel* label : findChildren<QLabel*>()) {
-        if (label->text() == QLatin1String(kDefaultGearNote)) {
-            label->setAutoFillBackground(true);
-            label->raise();
-        }
-    }
-}
+      m_lowGearRadio(Item<QRadioButton>(1044)) {}
 
 void Cpage1::OnInitDialog() {
     UpdateData(false);

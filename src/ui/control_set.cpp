@@ -101,6 +101,7 @@ void ControlSet::Build(const DialogTemplate& dialogTemplate, UiLanguage language
     m_clientSize = QSize(m_units->X(dialogTemplate.width), m_units->Y(dialogTemplate.height));
 
     QList<QWidget*> frames;
+    QList<QWidget*> opaque;
     int currentGroup = 0;
     QWidget* previous = nullptr;
     for (const ControlSpec& spec : m_specs) {
@@ -124,6 +125,10 @@ void ControlSet::Build(const DialogTemplate& dialogTemplate, UiLanguage language
         }
         if (spec.kind == ControlKind::GroupBox) {
             frames.append(widget);
+        }
+        if (spec.style & kOpaque) {
+            widget->setAutoFillBackground(true);
+            opaque.append(widget);
         }
         if (spec.kind == ControlKind::Radio) {
             if ((spec.style & kGroup) || currentGroup == 0) {
@@ -154,6 +159,9 @@ void ControlSet::Build(const DialogTemplate& dialogTemplate, UiLanguage language
     for (QWidget* frame : frames) {
         frame->lower();
         frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    for (QWidget* widget : opaque) {
+        widget->raise();
     }
     for (auto group = m_radioGroups.cbegin(); group != m_radioGroups.cend(); ++group) {
         if (group.value().size() < 2) {

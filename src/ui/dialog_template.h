@@ -40,6 +40,7 @@ enum ControlStyle : std::uint32_t {
     kEnglishOnly = 1u << 11,    // exists in the English template only
     kCentered = 1u << 12,       // static text centred in its rectangle
     kRightAligned = 1u << 13,   // static text aligned right
+    kOpaque = 1u << 14,         // static drawn on its own background, above frames it overlaps
 };
 
 struct ControlSpec {
