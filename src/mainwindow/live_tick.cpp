@@ -157,10 +157,11 @@ void CTarvikDlg::ShowCounters() {
     if (m_successCount == frames && m_errorCount == errors) {
         return;
     }
-    if (g_calibReceived.exchange(0) == 1) {
-        m_voltageCalibValue = g_voltageCalib.load();
-        m_currentCalibValue = g_currentCalib.load();
-        m_fieldWeakeningValue = g_fieldWeakeningCoef.load();
+    MainWindowValues calibration;
+    if (TakeOverCalibrationIfReceived(calibration)) {
+        m_voltageCalibValue = calibration.m_voltageCalibValue;
+        m_currentCalibValue = calibration.m_currentCalibValue;
+        m_fieldWeakeningValue = calibration.m_fieldWeakeningValue;
     }
     m_successCount = frames;
     m_errorCount = errors;
