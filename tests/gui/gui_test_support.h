@@ -2,6 +2,8 @@
 // What the window tests share: prompts that record instead of asking, a key state the test
 // holds keys in, and a settings file of the test's own.
 
+#include <QGroupBox>
+#include <QLabel>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -61,3 +63,18 @@ public:
     QTemporaryDir dir;
     std::unique_ptr<ProfileSettings> settings;
 };
+
+// A static without an id (a label or a frame), found by its caption.
+inline QWidget* StaticWithCaption(const QWidget& page, const QString& caption) {
+    for (QLabel* label : page.findChildren<QLabel*>()) {
+        if (label->text() == caption) {
+            return label;
+        }
+    }
+    for (QGroupBox* box : page.findChildren<QGroupBox*>()) {
+        if (box->title() == caption) {
+            return box;
+        }
+    }
+    return nullptr;
+}

@@ -65,21 +65,6 @@ void Pick(QComboBox* combo, int index) {
     QCOMPARE(combo->currentIndex(), index);
 }
 
-// A static without an id, found by its caption.
-QWidget* StaticWithCaption(const QWidget& page, const QString& caption) {
-    for (QLabel* label : page.findChildren<QLabel*>()) {
-        if (label->text() == caption) {
-            return label;
-        }
-    }
-    for (QGroupBox* box : page.findChildren<QGroupBox*>()) {
-        if (box->title() == caption) {
-            return box;
-        }
-    }
-    return nullptr;
-}
-
 // The exchanged fields in their exchange order, read as doubles.
 struct Field {
     int id;

@@ -18,21 +18,6 @@
 
 namespace {
 
-// A static without an id, found by its caption.
-QWidget* StaticWithCaption(const QWidget& page, const QString& caption) {
-    for (QLabel* label : page.findChildren<QLabel*>()) {
-        if (label->text() == caption) {
-            return label;
-        }
-    }
-    for (QGroupBox* box : page.findChildren<QGroupBox*>()) {
-        if (box->title() == caption) {
-            return box;
-        }
-    }
-    return nullptr;
-}
-
 // The exchanged fields in their exchange order; the two radio groups are the entries with
 // the id of their first button.
 struct Field {
