@@ -65,6 +65,8 @@ ControllerLink::ControllerLink(CSerial& serial, QObject* parent)
         [this] { return m_fastDownload.load() && g_modem.m_busy.load() == 1; });
 }
 
+ControllerLink::ControllerLink(QObject* parent) : ControllerLink(g_serial, parent) {}
+
 ControllerLink::~ControllerLink() {
     g_modem.m_busy = 0;
     // After Close no callback runs, so nothing refers to this object any more.
@@ -74,6 +76,10 @@ ControllerLink::~ControllerLink() {
     m_serial.SetLowLatency(false);
     g_modem.SetOutput(nullptr);
     g_modem.SetProgressCallback(nullptr);
+}
+
+void ControllerLink::SetMessageSink(SerialMessageSink* sink) {
+    m_serial.SetMessageSink(sink);
 }
 
 bool ControllerLink::Open(const QString& path, std::uint32_t baud, bool can) {

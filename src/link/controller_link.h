@@ -31,6 +31,7 @@
 #include "link/qt_clock.h"
 
 class CSerial;
+class SerialMessageSink;
 
 Q_DECLARE_METATYPE(LiveStatus)
 Q_DECLARE_METATYPE(BlockBytes)
@@ -47,6 +48,8 @@ public:
     // callback. One link per port for the whole run; the window keeps it and opens and closes
     // ports through it.
     explicit ControllerLink(CSerial& serial, QObject* parent = nullptr);
+    // The same on the program's port, g_serial.
+    explicit ControllerLink(QObject* parent = nullptr);
     ~ControllerLink() override;
 
     // Opens `path` (a device path, or a name such as ttyUSB0) at `baud`; `can` is page 1's
@@ -55,6 +58,9 @@ public:
     bool Open(const QString& path, std::uint32_t baud, bool can);
     // Closes the port; no receive callback and no new post comes after it returns.
     void Close();
+    // Where the port's failures are told (null: nowhere); the sink is called on the thread
+    // that failed and must not wait for another.
+    void SetMessageSink(SerialMessageSink* sink);
 
     // Link
     void Write(const CommandFrame& frame) override;

@@ -24,7 +24,6 @@
 #include "pages/parameter_files.h"
 #include "pages/parameter_pages.h"
 #include "core/params/param_state.h"
-#include "serial/serial.h"
 #include "serial/serial_message_sink.h"
 #include "ui/prompts.h"
 #include "ui/sounds.h"
@@ -113,8 +112,6 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     CreatePages();
     m_parameters =
         std::make_unique<ParameterPages>(*m_page0, *m_page1, *m_page3, *m_page5, *m_page6);
-    m_serialMessages = std::make_unique<SerialMessageBox>(this);
-    g_serial.SetMessageSink(m_serialMessages.get());
     m_files = std::make_unique<ParameterFiles>(
         *m_parameters, *this, [this](MainWindowValues& values) {
             if (!UpdateData(true)) {
@@ -126,7 +123,9 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
             values.m_fieldWeakeningText = Controls().Text(1012).toStdString();
             return true;
         });
-    m_link = std::make_unique<ControllerLink>(g_serial);
+    m_link = std::make_unique<ControllerLink>();
+    m_serialMessages = std::make_unique<SerialMessageBox>(this);
+    m_link->SetMessageSink(m_serialMessages.get());
     m_connect = std::make_unique<ConnectSequence>(*m_link, *m_link);
     m_paramWrite = std::make_unique<ParamWriteSequence>(*m_link, *m_link);
     m_ownPorts = std::make_unique<SystemPortSource>();
@@ -168,7 +167,7 @@ CTarvikDlg::~CTarvikDlg() {
     m_download.reset();
     // The receive thread must not post to a link that is gone.
     m_link->Close();
-    g_serial.SetMessageSink(nullptr);
+    m_link->SetMessageSink(nullptr);
 }
 
 void CTarvikDlg::SetPortSource(PortSource& ports) {
