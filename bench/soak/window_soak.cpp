@@ -5,6 +5,8 @@
 //
 //   window_soak [seconds]      (the test script runs 30 s; by hand 600)
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTabWidget>
@@ -13,8 +15,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 #include "app/profile_settings.h"
@@ -31,7 +31,9 @@ namespace {
 
 class Silent : public Prompts, public Sounds, public KeyState, public PortSource {
 public:
-    void Message(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    void Message(const QString& text) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
     bool Confirm(const QString&) override { return false; }
     QString OpenFileName(const QString&) override { return {}; }
     QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
@@ -85,9 +87,8 @@ int main(int argc, char* argv[]) {
     QElapsedTimer clock;
     clock.start();
     std::atomic<qint64> arrival{-1};
-    window.LinkToController().SetReceiveTap([&](std::span<const std::uint8_t>) {
-        arrival.store(clock.nsecsElapsed());
-    });
+    window.LinkToController().SetReceiveTap(
+        [&](std::span<const std::uint8_t>) { arrival.store(clock.nsecsElapsed()); });
     std::vector<double> delaysMs;
     QObject::connect(&window.LinkToController(), &ControllerLink::statusReceived, &window,
                      [&](const LiveStatus&) {
@@ -117,9 +118,10 @@ int main(int argc, char* argv[]) {
     const double median = delaysMs.empty() ? 0 : delaysMs[delaysMs.size() / 2];
     std::printf("end:   frames %u, errors %u, memory %ld kB (%+ld kB)\n", g_frameCount.load(),
                 g_frameErrorCount.load(), endKb, endKb - startKb);
-    std::printf("process CPU %.2f %% of one core while polling at 4 Hz (window and simulator; "
-                "goal for the window < 2 %%)\n",
-                100.0 * cpu / seconds);
+    std::printf(
+        "process CPU %.2f %% of one core while polling at 4 Hz (window and simulator; "
+        "goal for the window < 2 %%)\n",
+        100.0 * cpu / seconds);
     std::printf("status arrival to display: median %.1f ms over %zu frames (goal < 50 ms)\n",
                 median, delaysMs.size());
     window.LinkToController().Close();

@@ -95,7 +95,8 @@ void CTarvikDlg::OnParamWriteClicked() {
             if (outcome != WriteOutcome::kNotSent) {
                 const bool ok = outcome == WriteOutcome::kAcknowledged;
                 if (automatic) {
-                    m_sounds->Play(ok ? QStringLiteral("success.wav") : QStringLiteral("error.wav"));
+                    m_sounds->Play(ok ? QStringLiteral("success.wav")
+                                      : QStringLiteral("error.wav"));
                 } else {
                     AppPrompts().Message(Tr(ok ? 121 : 122));
                 }

@@ -9,14 +9,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/live_chart_window.h"
 #include "core/commands/status_request_tick.h"
 #include "core/params/param_state.h"
 #include "core/protocol/frame_parser.h"
 #include "core/protocol/link_flags.h"
 #include "core/protocol/live_status.h"
-#include "link/controller_link.h"
-#include "chart/live_chart_window.h"
 #include "download/download_control.h"
+#include "link/controller_link.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
 #include "pages/cpage5.h"
@@ -61,9 +61,8 @@ void CTarvikDlg::OnTimer() {
 
     // The chart polls like the display page while it is open, under the same rules.
     const bool polling = DisplayPageShown() || m_chart->Polling();
-    const TickRequest request = RunStatusRequestTick(*m_link, polling, m_remote, [this] {
-        ReadStatusRequestControls();
-    });
+    const TickRequest request =
+        RunStatusRequestTick(*m_link, polling, m_remote, [this] { ReadStatusRequestControls(); });
     if (request == TickRequest::kSent) {
         m_chart->RequestSent(m_remote.m_displayMode, Item<QSlider>(1061)->value() / 100.0);
         RefreshDisplayPage();
@@ -85,10 +84,10 @@ void CTarvikDlg::ReadStatusRequestControls() {
     // The trackbar's range: the midpoints of page 1's two throttle voltage pairs, in hundredths.
     const Page0Values page0 = CurrentParameterValues().m_page0;
     auto* throttle = Item<QSlider>(1061);
-    const int minimum = static_cast<int>(
-        std::trunc((page0.m_throttleLowProtect + page0.m_throttleStart) * 50.0f));
-    const int maximum = static_cast<int>(
-        std::trunc((page0.m_throttleEnd + page0.m_throttleHighProtect) * 50.0f));
+    const int minimum =
+        static_cast<int>(std::trunc((page0.m_throttleLowProtect + page0.m_throttleStart) * 50.0f));
+    const int maximum =
+        static_cast<int>(std::trunc((page0.m_throttleEnd + page0.m_throttleHighProtect) * 50.0f));
     throttle->setRange(minimum, maximum);
 
     ExchangeForTick();
@@ -124,8 +123,8 @@ bool CTarvikDlg::ExchangeForTick() {
         return true;
     }
     const QString failure = held.message + QLatin1Char('\n') + Controls().Text(1010) +
-                            Controls().Text(1011) + Controls().Text(1012) +
-                            Controls().Text(1019) + Controls().Text(1022) + Controls().Text(1023);
+                            Controls().Text(1011) + Controls().Text(1012) + Controls().Text(1019) +
+                            Controls().Text(1022) + Controls().Text(1023);
     if (failure != m_lastTickFailure && !m_tickMessageOpen) {
         m_lastTickFailure = failure;
         m_tickMessageOpen = true;

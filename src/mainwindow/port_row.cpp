@@ -4,11 +4,11 @@
 #include <QComboBox>
 
 #include "app/string_table.h"
+#include "download/download_control.h"
 #include "link/cable_watcher.h"
 #include "link/controller_link.h"
 #include "link/port_search.h"
 #include "link/port_source.h"
-#include "download/download_control.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
 
@@ -41,9 +41,8 @@ PortRow::PortRow(CTarvikDlg& window, PortSource& ports, const QString& pinned)
         // A sequence already running (the user's own open) takes the port anyway.
         m_sequence->Reopen(BaudText(), CanEnabled());
     });
-    connect(m_searcher.get(), &PortSearcher::portFound, this, [this](const QString& label) {
-        m_window.Controls().SetText(1028, label);
-    });
+    connect(m_searcher.get(), &PortSearcher::portFound, this,
+            [this](const QString& label) { m_window.Controls().SetText(1028, label); });
     connect(m_searcher.get(), &PortSearcher::finished, this, [this](const QStringList& names) {
         auto* list = m_window.Item<QComboBox>(1026);
         list->clear();
@@ -89,7 +88,8 @@ void PortRow::ShowPortState(bool open) {
                                : (m_englishCaption ? kOpenEnglish : kOpenChinese);
     const QString current = m_window.Controls().Text(1032);
     if (current == QString::fromUtf8(kOpenChinese) || current == QString::fromUtf8(kOpenEnglish) ||
-        current == QString::fromUtf8(kCloseChinese) || current == QString::fromUtf8(kCloseEnglish)) {
+        current == QString::fromUtf8(kCloseChinese) ||
+        current == QString::fromUtf8(kCloseEnglish)) {
         m_window.Controls().SetText(1032, QString::fromUtf8(caption));
     }
     m_window.Page0().SetToolSettingsEnabled(!open);

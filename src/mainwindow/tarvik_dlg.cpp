@@ -2,43 +2,43 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QShortcut>
-#include <QThread>
 #include <QSlider>
 #include <QTabWidget>
+#include <QThread>
 
 #include "app/fixed_texts.h"
 #include "app/language_switch.h"
-#include "core/protocol/link_flags.h"
-#include "core/protocol/live_status.h"
-#include "link/controller_link.h"
-#include "link/port_source.h"
-#include "chart/live_chart_window.h"
-#include "download/download_control.h"
-#include "mainwindow/port_row.h"
-#include "pages/parameter_files.h"
-#include "pages/parameter_pages.h"
-#include "core/params/param_state.h"
-#include "serial/serial_message_sink.h"
-#include "ui/prompts.h"
-#include "ui/sounds.h"
 #include "app/profile_settings.h"
 #include "app/string_table.h"
 #include "app/tool_settings.h"
+#include "chart/live_chart_window.h"
+#include "core/params/param_state.h"
+#include "core/protocol/link_flags.h"
+#include "core/protocol/live_status.h"
+#include "download/download_control.h"
+#include "link/controller_link.h"
+#include "link/port_source.h"
 #include "mainwindow/about_dlg.h"
 #include "mainwindow/main_window_template.h"
+#include "mainwindow/port_row.h"
 #include "pages/cpage0.h"
 #include "pages/cpage1.h"
 #include "pages/cpage3.h"
 #include "pages/cpage5.h"
 #include "pages/cpage6.h"
+#include "pages/parameter_files.h"
+#include "pages/parameter_pages.h"
+#include "serial/serial_message_sink.h"
 #include "ui/app_icon.h"
 #include "ui/controls.h"
+#include "ui/prompts.h"
+#include "ui/sounds.h"
 
 // The serial port's failures reach the user as the framework's message box, always on the GUI
 // thread whichever thread opened the port.
@@ -112,8 +112,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     CreatePages();
     m_parameters =
         std::make_unique<ParameterPages>(*m_page0, *m_page1, *m_page3, *m_page5, *m_page6);
-    m_files = std::make_unique<ParameterFiles>(
-        *m_parameters, *this, [this](MainWindowValues& values) {
+    m_files =
+        std::make_unique<ParameterFiles>(*m_parameters, *this, [this](MainWindowValues& values) {
             if (!UpdateData(true)) {
                 return false;
             }
@@ -140,8 +140,7 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     ControlSet& controls = Controls();
     connect(controls.Item<ClickableLabel>(1050), &ClickableLabel::Clicked, this,
             &CTarvikDlg::OnPanelToggleClicked);
-    connect(Item<QTabWidget>(1034), &QTabWidget::currentChanged, this,
-            &CTarvikDlg::OnTabSelChange);
+    connect(Item<QTabWidget>(1034), &QTabWidget::currentChanged, this, &CTarvikDlg::OnTabSelChange);
     for (int id : {1013, 1016}) {
         connect(Item<QLineEdit>(id), &QLineEdit::textChanged, this,
                 &CTarvikDlg::UpdateCheckValueColour);
@@ -307,8 +306,7 @@ bool CTarvikDlg::Busy() const {
 
 void CTarvikDlg::UpdateBusy() {
     const bool busy = m_connect->Running() || m_paramWrite->Running() ||
-                      (m_portRow && m_portRow->Running()) ||
-                      (m_download && m_download->Running());
+                      (m_portRow && m_portRow->Running()) || (m_download && m_download->Running());
     if (busy == m_busy) {
         return;
     }
@@ -331,11 +329,10 @@ void CTarvikDlg::CreatePages() {
     // The port settings page exists in Chinese only.
     m_page6 = new Cpage6(UiLanguage::Chinese);
     int stringId = 102;
-    for (TemplateWidget* page : {static_cast<TemplateWidget*>(m_page0),
-                                 static_cast<TemplateWidget*>(m_page1),
-                                 static_cast<TemplateWidget*>(m_page3),
-                                 static_cast<TemplateWidget*>(m_page5),
-                                 static_cast<TemplateWidget*>(m_page6)}) {
+    for (TemplateWidget* page :
+         {static_cast<TemplateWidget*>(m_page0), static_cast<TemplateWidget*>(m_page1),
+          static_cast<TemplateWidget*>(m_page3), static_cast<TemplateWidget*>(m_page5),
+          static_cast<TemplateWidget*>(m_page6)}) {
         auto* holder = new QWidget;
         page->setParent(holder);
         page->move(0, 0);
@@ -384,8 +381,8 @@ void CTarvikDlg::OnInitDialog() {
         Item<QAbstractButton>(1049)->setChecked(true);
     }
     const bool chinese = Language() == UiLanguage::Chinese;
-    m_page0->Controls().SetText(1029, QString::fromUtf8(chinese ? kLanguageButtonEnglish
-                                                                : kLanguageButtonChinese));
+    m_page0->Controls().SetText(
+        1029, QString::fromUtf8(chinese ? kLanguageButtonEnglish : kLanguageButtonChinese));
     if (!chinese) {
         ApplyEnglishOverlay();
     }
@@ -542,9 +539,11 @@ void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(chinese ? QStringLiteral("与读取的参数比较\tF3")
                            : QStringLiteral("Compare with the set read\tF3"),
                    this, &CTarvikDlg::ShowCompare);
-    menu.addAction(chinese ? QStringLiteral("与参数文件比较…") : QStringLiteral("Compare with a file…"),
-                   this, &CTarvikDlg::ShowCompareWithFile);
-    QAction* fast = menu.addAction(chinese ? QStringLiteral("快速下载") : QStringLiteral("Fast download"));
+    menu.addAction(
+        chinese ? QStringLiteral("与参数文件比较…") : QStringLiteral("Compare with a file…"), this,
+        &CTarvikDlg::ShowCompareWithFile);
+    QAction* fast =
+        menu.addAction(chinese ? QStringLiteral("快速下载") : QStringLiteral("Fast download"));
     fast->setCheckable(true);
     fast->setChecked(m_link->FastDownload());
     connect(fast, &QAction::toggled, this, [this](bool on) { SetFastDownload(on); });

@@ -53,8 +53,8 @@ const DialogTemplate& PageTemplate() {
             {1067, K::Label, "厂家品牌：", "brand:", 169, 25, 72, 10, kHidden},
             {1039, K::ComboList, "", "", 243, 23, 60, 100, kHidden},
 
-            {0, K::GroupBox, "油门电压设置(最大值5.5V)", "throttle voltage set(max. 5.5v)", 163,
-             37, 146, 69},
+            {0, K::GroupBox, "油门电压设置(最大值5.5V)", "throttle voltage set(max. 5.5v)", 163, 37,
+             146, 69},
             {0, K::Label, "低保护值:", "low protect value:", 169, 50, 72, 10},
             {1019, K::Edit, "", "", 243, 48, 60, 12},
             {0, K::Label, "启始电压:", "start voltage:", 169, 64, 72, 10},
@@ -196,7 +196,8 @@ void Cpage0::OnCanEnableClicked() {
     if (m_settings == nullptr) {
         return;
     }
-    m_baudRateCombo->setCurrentIndex(ApplyCanEnableClick(*m_settings, m_canEnableCheck->isChecked()));
+    m_baudRateCombo->setCurrentIndex(
+        ApplyCanEnableClick(*m_settings, m_canEnableCheck->isChecked()));
 }
 
 void Cpage0::OnLanguageClicked() {

@@ -54,29 +54,29 @@ public:
     void SetToolSettingsEnabled(bool enabled);
 
     // Fields, all 0 at construction.
-    float m_overVoltage = 0;              // 1009, volts
-    float m_underVoltage = 0;             // 1010, volts
-    float m_softUnderVoltage = 0;         // 1011, volts
-    float m_underVoltageHysteresis = 0;   // 1012, volts, 0..6
+    float m_overVoltage = 0;                // 1009, volts
+    float m_underVoltage = 0;               // 1010, volts
+    float m_softUnderVoltage = 0;           // 1011, volts
+    float m_underVoltageHysteresis = 0;     // 1012, volts, 0..6
     std::uint32_t m_regenCurrentLimit = 0;  // 1013, amperes
     std::uint32_t m_phaseCurrentLimit = 0;  // 1014
-    float m_swVersion = 0;                // static 1050
-    float m_hwVersion = 0;                // static 1057
-    float m_throttleLowProtect = 0;       // 1019, volts
-    float m_throttleStart = 0;            // 1023, volts
-    float m_throttleEnd = 0;              // 1024, volts
-    float m_throttleHighProtect = 0;      // 1025, volts
-    int m_startTorque = 0;                // 1020
-    int m_engageTorque = 0;               // 1026
-    int m_riseSlope = 0;                  // 1027
-    int m_fallSlope = 0;                  // 1028
+    float m_swVersion = 0;                  // static 1050
+    float m_hwVersion = 0;                  // static 1057
+    float m_throttleLowProtect = 0;         // 1019, volts
+    float m_throttleStart = 0;              // 1023, volts
+    float m_throttleEnd = 0;                // 1024, volts
+    float m_throttleHighProtect = 0;        // 1025, volts
+    int m_startTorque = 0;                  // 1020
+    int m_engageTorque = 0;                 // 1026
+    int m_riseSlope = 0;                    // 1027
+    int m_fallSlope = 0;                    // 1028
 
     // Controls without a field.
-    QComboBox* m_modelCombo = nullptr;       // 1037
-    QComboBox* m_voltageCombo = nullptr;     // 1038
-    QComboBox* m_brandCombo = nullptr;       // 1039, hidden until revealed
-    QComboBox* m_baudRateCombo = nullptr;    // 1040
-    QCheckBox* m_canEnableCheck = nullptr;   // 1042
+    QComboBox* m_modelCombo = nullptr;        // 1037
+    QComboBox* m_voltageCombo = nullptr;      // 1038
+    QComboBox* m_brandCombo = nullptr;        // 1039, hidden until revealed
+    QComboBox* m_baudRateCombo = nullptr;     // 1040
+    QCheckBox* m_canEnableCheck = nullptr;    // 1042
     QPushButton* m_languageButton = nullptr;  // 1029
 
 public slots:

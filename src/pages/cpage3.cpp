@@ -28,7 +28,8 @@ DialogTemplate Build() {
         {1039, K::Radio, "反转", "REV", 45, 13, 32, 10, kHiddenInEnglish},
         {0, K::Label, "电机极对数:", "Pole pairs:", 84, 14, 44, 9, kRightAligned},
         {1023, K::Edit, "", "", 130, 12, 28, 12, kDigitsOnly},
-        {1042, K::CheckBox, "霍尔黄蓝对调", "exchange hall wire color Yellow-Blue", 10, 28, 150, 10},
+        {1042, K::CheckBox, "霍尔黄蓝对调", "exchange hall wire color Yellow-Blue", 10, 28, 150,
+         10},
         {1043, K::CheckBox, "相线蓝绿对调", "exchange phase wire color Blue-Green", 10, 40, 150,
          10},
         {0, K::GroupBox, "电机类型", "Motor type", 8, 52, 150, 25},
@@ -42,14 +43,15 @@ DialogTemplate Build() {
         {1053, K::Radio, "霍尔仪表", "Hall speedometter", 74, 111, 84, 10},
         {1044, K::CheckBox, "移车助力使能", "Moving venicle booster", 6, 128, 104, 10},
         {1046, K::CheckBox, "巡航使能", "Cruise", 112, 128, 48, 10},
-        {0, K::Label, "移车助力限速(%)：", "Moving venicle booster Speed ratio(%):", 6, 142, 128, 9},
+        {0, K::Label, "移车助力限速(%)：", "Moving venicle booster Speed ratio(%):", 6, 142, 128,
+         9},
         {1011, K::Edit, "", "", 134, 140, 18, 12, kDigitsOnly},
         {1054, K::UpDown, "", "", 152, 140, 10, 12},
         {0, K::Label, "移车助力扭矩值：", "Moving venicle booster torque:", 6, 156, 128, 9},
         {1012, K::Edit, "", "", 134, 154, 28, 12},
 
-        {0, K::GroupBox, "双电压自动识别设置", "Double voltage automatic identification setting",
-         4, 167, 162, 20},
+        {0, K::GroupBox, "双电压自动识别设置", "Double voltage automatic identification setting", 4,
+         167, 162, 20},
         {1048, K::CheckBox, "双模使能", "Double-voltage", 8, 176, 66, 10},
         {1057, K::Radio, "低压", "Low", 80, 176, 36, 10, kGroup},
         {1055, K::Radio, "高压", "Hige", 120, 176, 36, 10},
@@ -123,11 +125,10 @@ Cpage3::Cpage3(UiLanguage language, QWidget* parent)
 void Cpage3::OnInitDialog() {
     UpdateData(false);
     RegisterTips({
-        {1038, 227}, {1039, 228}, {1023, 229}, {1042, 230}, {1043, 231}, {1047, 232},
-        {1040, 233}, {1009, 234}, {1056, 235}, {1053, 236}, {1044, 237}, {1046, 238},
-        {1011, 239}, {1012, 240}, {1048, 241}, {1057, 242}, {1055, 243}, {1010, 244},
-        {1014, 245}, {1045, 246}, {1049, 247}, {1013, 248}, {1018, 249}, {1019, 250},
-        {1021, 251}, {1020, 252}, {1022, 253},
+        {1038, 227}, {1039, 228}, {1023, 229}, {1042, 230}, {1043, 231}, {1047, 232}, {1040, 233},
+        {1009, 234}, {1056, 235}, {1053, 236}, {1044, 237}, {1046, 238}, {1011, 239}, {1012, 240},
+        {1048, 241}, {1057, 242}, {1055, 243}, {1010, 244}, {1014, 245}, {1045, 246}, {1049, 247},
+        {1013, 248}, {1018, 249}, {1019, 250}, {1021, 251}, {1020, 252}, {1022, 253},
     });
 }
 

@@ -23,18 +23,18 @@ public:
     void OnHallAngleChange();
 
     // Fields, all 0 until the main window sets the protection temperature and pole pairs.
-    std::int32_t m_hallAngle = 0;                // 1009, degrees
-    std::uint32_t m_reverseSpeedRatio = 0;       // 1010, percent
-    std::uint32_t m_ebsRatio = 0;                // 1014, percent
-    std::uint32_t m_polePairs = 0;               // 1023
-    std::uint32_t m_pushAssistSpeed = 0;         // 1011, percent
-    std::uint32_t m_pushAssistTorque = 0;        // 1012
-    std::uint32_t m_motorTempStart = 0;          // 1013 (hidden)
-    std::uint32_t m_motorTempOver = 0;           // 1018 (hidden)
-    std::uint32_t m_motorTempMax = 0;            // 1019 (hidden)
-    std::uint32_t m_controllerTempProtect = 0;   // 1021 (hidden)
-    std::uint32_t m_dampingFactor = 0;           // 1020 (hidden)
-    std::uint32_t m_speedDisplayAdjust = 0;      // 1022 (hidden)
+    std::int32_t m_hallAngle = 0;               // 1009, degrees
+    std::uint32_t m_reverseSpeedRatio = 0;      // 1010, percent
+    std::uint32_t m_ebsRatio = 0;               // 1014, percent
+    std::uint32_t m_polePairs = 0;              // 1023
+    std::uint32_t m_pushAssistSpeed = 0;        // 1011, percent
+    std::uint32_t m_pushAssistTorque = 0;       // 1012
+    std::uint32_t m_motorTempStart = 0;         // 1013 (hidden)
+    std::uint32_t m_motorTempOver = 0;          // 1018 (hidden)
+    std::uint32_t m_motorTempMax = 0;           // 1019 (hidden)
+    std::uint32_t m_controllerTempProtect = 0;  // 1021 (hidden)
+    std::uint32_t m_dampingFactor = 0;          // 1020 (hidden)
+    std::uint32_t m_speedDisplayAdjust = 0;     // 1022 (hidden)
 
     // Radio groups: index of the checked button, -1 when none is checked.
     int m_direction = 0;         // 1038 forward, 1039 reverse

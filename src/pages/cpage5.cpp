@@ -14,10 +14,14 @@ struct FaultCaption {
     const char* english;
 };
 constexpr FaultCaption kFaultCaptions[] = {
-    {1050, "过热", "Overheating"},     {1042, "转把故障", "Hall Fault"},
-    {1043, "刹车", "Brake"},           {1044, "电机霍尔", "Motor hall"},
-    {1045, "欠压", "Undervoltage"},    {1046, "过压", "Overvoltage"},
-    {1047, "过流", "Overcurrent"},     {1049, "飞车", "Out of control"},
+    {1050, "过热", "Overheating"},
+    {1042, "转把故障", "Hall Fault"},
+    {1043, "刹车", "Brake"},
+    {1044, "电机霍尔", "Motor hall"},
+    {1045, "欠压", "Undervoltage"},
+    {1046, "过压", "Overvoltage"},
+    {1047, "过流", "Overcurrent"},
+    {1049, "飞车", "Out of control"},
     {1048, "控制器故障", "Controller Failure"},
 };
 
@@ -43,8 +47,8 @@ DialogTemplate Build() {
     int row = 0;
     for (const FaultCaption& fault : kFaultCaptions) {
         // Nine rows from y 45 to 151.
-        t.controls.push_back({fault.id, K::CheckBox, fault.chinese, fault.english, 189,
-                              45 + row * 106 / 8, 56, 10});
+        t.controls.push_back(
+            {fault.id, K::CheckBox, fault.chinese, fault.english, 189, 45 + row * 106 / 8, 56, 10});
         ++row;
     }
     const std::vector<ControlSpec> rest = {

@@ -45,8 +45,7 @@ DialogTemplate Build() {
             {p.m_d, K::Radio, "D", "D", x + 51, y + 19, 24, 10},
             // Pick-only: a typed-over box would have no selection, and the pin word would
             // then silently carry function code 127.
-            {p.m_functionBox, K::ComboList, "", "", x + 3, y + 29, kFrameWidth - 6,
-             kDroppedHeight},
+            {p.m_functionBox, K::ComboList, "", "", x + 3, y + 29, kFrameWidth - 6, kDroppedHeight},
         };
         t.controls.insert(t.controls.end(), rows.begin(), rows.end());
     }
@@ -63,7 +62,7 @@ const PinControls* PinAt(int pin) {
     return pin >= 0 && pin < static_cast<int>(pins.size()) ? &pins[pin] : nullptr;
 }
 
-constexpr int kDroppedWidthStart = 10;  // pixels
+constexpr int kDroppedWidthStart = 10;   // pixels
 constexpr int kDroppedWidthMargin = 45;  // pixels
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace {
 thread_local SerialSession* t_session = nullptr;
 // Set while the port is open; only this thread's callback reaches it.
 thread_local SerialWorker* t_worker = nullptr;
-}
+}  // namespace
 
 SerialThread::SerialThread(SerialConfig config, std::shared_ptr<SerialSession> session)
     : m_config(std::move(config)), m_session(std::move(session)) {}

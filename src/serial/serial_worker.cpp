@@ -193,8 +193,8 @@ void SerialWorker::ApplyLowLatency() {
     if (wanted) {
         settings.flags |= ASYNC_LOW_LATENCY;
     } else {
-        settings.flags = (settings.flags & ~ASYNC_LOW_LATENCY) |
-                         (m_driverFlags & ASYNC_LOW_LATENCY);
+        settings.flags =
+            (settings.flags & ~ASYNC_LOW_LATENCY) | (m_driverFlags & ASYNC_LOW_LATENCY);
     }
     ::ioctl(fd, TIOCSSERIAL, &settings);
 #endif

@@ -43,9 +43,10 @@ int main(int argc, char* argv[]) {
         // A screenshot needs no display.
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     } else if (!HasDisplay()) {
-        std::fputs("tarvik: no display to show the window on. Start it in a desktop session, "
-                   "render it with --screenshot FILE, or use tarvik-cli.\n",
-                   stderr);
+        std::fputs(
+            "tarvik: no display to show the window on. Start it in a desktop session, "
+            "render it with --screenshot FILE, or use tarvik-cli.\n",
+            stderr);
         return 1;
     }
     QApplication app(argc, argv);

@@ -7,8 +7,8 @@
 
 #include "app/language_decision.h"
 #include "app/profile_settings.h"
-#include "link/port_source.h"
 #include "download/download_control.h"
+#include "link/port_source.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "sim/demo_controller.h"

@@ -59,11 +59,13 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     if (!parser.parse(arguments)) {
         result.exitCode = 2;
         result.error = parser.errorText() + QStringLiteral("\n\n") +
-                       parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tarvik"));
+                       parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                 QStringLiteral("tarvik"));
         return result;
     }
     if (parser.isSet(help)) {
-        result.output = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("tarvik"));
+        result.output = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                  QStringLiteral("tarvik"));
         return result;
     }
     if (!parser.positionalArguments().isEmpty()) {
@@ -90,8 +92,8 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     options.screenshotTab = parser.value(tab).toInt(&tabOk);
     if (!tabOk || options.screenshotTab < 0 || options.screenshotTab > 4) {
         result.exitCode = 2;
-        result.error = QStringLiteral("--tab takes a number from 0 to 4, not '%1'.")
-                           .arg(parser.value(tab));
+        result.error =
+            QStringLiteral("--tab takes a number from 0 to 4, not '%1'.").arg(parser.value(tab));
         return result;
     }
     options.unfold = parser.isSet(unfold);

@@ -27,8 +27,8 @@ struct WindowOptions {
 struct WindowOptionsResult {
     std::optional<WindowOptions> options;  // none: exit with `exitCode` after printing `output`
     int exitCode = 0;
-    QString output;      // for stdout (help)
-    QString error;       // for stderr (usage errors)
+    QString output;  // for stdout (help)
+    QString error;   // for stderr (usage errors)
 };
 
 // Parses the arguments (argv[0] first).

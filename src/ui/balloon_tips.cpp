@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kStem = 10;      // height of the pointer towards the control
+constexpr int kStem = 10;  // height of the pointer towards the control
 constexpr int kPadding = 8;
 constexpr int kRadius = 8;
 const QColor kText(0, 0, 255);
@@ -43,11 +43,11 @@ void BalloonTip::ShowText(const QString& text, const QPoint& globalPos) {
     m_text->setText(text);
     const int closeSize = m_close->sizeHint().height();
     // Widest line first, then wrap at the limit like the platform's tip does.
-    const int textWidth = std::min(m_text->fontMetrics()
-                                       .boundingRect(QRect(0, 0, kMaxWidth, 10000),
-                                                     Qt::TextWordWrap, text)
-                                       .width(),
-                                   kMaxWidth - 2 * kPadding - closeSize - 2);
+    const int textWidth =
+        std::min(m_text->fontMetrics()
+                     .boundingRect(QRect(0, 0, kMaxWidth, 10000), Qt::TextWordWrap, text)
+                     .width(),
+                 kMaxWidth - 2 * kPadding - closeSize - 2);
     const int textHeight = m_text->heightForWidth(textWidth);
     m_text->setGeometry(kPadding, kStem + kPadding, textWidth, textHeight);
     m_close->setGeometry(kPadding + textWidth + 2, kStem + 2, closeSize, closeSize);
@@ -130,8 +130,8 @@ bool BalloonTips::eventFilter(QObject* watched, QEvent* event) {
                             [this] { m_dismissedFor = m_shownFor; });
                 }
                 m_shownFor = control;
-                const QPoint anchor = control->mapToGlobal(QPoint(control->width() / 2,
-                                                                  control->height()));
+                const QPoint anchor =
+                    control->mapToGlobal(QPoint(control->width() / 2, control->height()));
                 m_balloon->ShowText(m_texts.value(control), anchor);
             }
             break;

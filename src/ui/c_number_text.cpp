@@ -10,8 +10,7 @@ namespace {
 std::string Trimmed(const QString& text) {
     std::string s = text.toStdString();
     std::size_t start = 0;
-    while (start < s.size() &&
-           (s[start] == ' ' || (s[start] >= '\t' && s[start] <= '\r'))) {
+    while (start < s.size() && (s[start] == ' ' || (s[start] >= '\t' && s[start] <= '\r'))) {
         ++start;
     }
     return s.substr(start);
@@ -95,7 +94,8 @@ std::optional<double> ScanDouble(const QString& text) {
     const std::from_chars_result parsed =
         std::from_chars(s.data() + (s[0] == '+' ? 1 : 0), s.data() + i, value);
     if (parsed.ec == std::errc::result_out_of_range) {
-        const bool underflow = s.find("e-") != std::string::npos || s.find("E-") != std::string::npos;
+        const bool underflow =
+            s.find("e-") != std::string::npos || s.find("E-") != std::string::npos;
         const double magnitude = underflow ? 0.0 : HUGE_VAL;
         return s[0] == '-' ? -magnitude : magnitude;
     }

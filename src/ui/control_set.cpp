@@ -92,8 +92,7 @@ QString Caption(const ControlSpec& spec, UiLanguage language) {
 
 }  // namespace
 
-void ControlSet::Build(const DialogTemplate& dialogTemplate, UiLanguage language,
-                       QWidget* parent) {
+void ControlSet::Build(const DialogTemplate& dialogTemplate, UiLanguage language, QWidget* parent) {
     m_language = language;
     m_specs = dialogTemplate.controls;
     parent->setFont(DialogFont(dialogTemplate.fontFamily, dialogTemplate.fontPointSize));
@@ -186,10 +185,9 @@ QWidget* ControlSet::Create(const ControlSpec& spec, QWidget* parent) {
             if (FontForText(parent->font(), caption) != parent->font()) {
                 label->setFont(FontForText(parent->font(), caption));
             }
-            label->setAlignment(Qt::AlignTop |
-                                ((spec.style & kCentered)       ? Qt::AlignHCenter
-                                 : (spec.style & kRightAligned) ? Qt::AlignRight
-                                                                : Qt::AlignLeft));
+            label->setAlignment(Qt::AlignTop | ((spec.style & kCentered)       ? Qt::AlignHCenter
+                                                : (spec.style & kRightAligned) ? Qt::AlignRight
+                                                                               : Qt::AlignLeft));
             return label;
         }
         case ControlKind::Edit: {
@@ -202,9 +200,8 @@ QWidget* ControlSet::Create(const ControlSpec& spec, QWidget* parent) {
             auto* edit = new QLineEdit(caption, parent);
             edit->setReadOnly(spec.style & kReadOnly);
             if (spec.style & kDigitsOnly) {
-                edit->setValidator(
-                    new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")),
-                                                    edit));
+                edit->setValidator(new QRegularExpressionValidator(
+                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
             }
             return edit;
         }

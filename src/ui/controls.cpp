@@ -87,9 +87,9 @@ void ThreeStateButton::SetState(int state) {
     setChecked(state != 0);
     // Indeterminate reads as "pressed, but not quite": the platform draws it greyed.
     QPalette shade = palette();
-    shade.setColor(QPalette::ButtonText, state == 2 ? palette().color(QPalette::Disabled,
-                                                                      QPalette::ButtonText)
-                                                    : QPalette().color(QPalette::ButtonText));
+    shade.setColor(QPalette::ButtonText,
+                   state == 2 ? palette().color(QPalette::Disabled, QPalette::ButtonText)
+                              : QPalette().color(QPalette::ButtonText));
     setPalette(shade);
 }
 

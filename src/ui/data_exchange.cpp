@@ -35,8 +35,7 @@ void DataExchange::Fail(const QString& message) {
 }
 
 template <class Field, class Shown, class Scanned>
-void DataExchange::Number(int id, Field& field, Shown shown, Scanned scanned,
-                          const char* message) {
+void DataExchange::Number(int id, Field& field, Shown shown, Scanned scanned, const char* message) {
     if (Skip()) {
         return;
     }
@@ -53,22 +52,25 @@ void DataExchange::Number(int id, Field& field, Shown shown, Scanned scanned,
 }
 
 void DataExchange::UInt(int id, std::uint32_t& field) {
-    Number(id, field, [](std::uint32_t v) { return QString::number(v); }, ScanUnsigned,
-           exchange_text::kPositiveInteger);
+    Number(
+        id, field, [](std::uint32_t v) { return QString::number(v); }, ScanUnsigned,
+        exchange_text::kPositiveInteger);
 }
 
 void DataExchange::Int(int id, int& field) {
-    Number(id, field, [](int v) { return QString::number(v); }, ScanInt, exchange_text::kInteger);
+    Number(
+        id, field, [](int v) { return QString::number(v); }, ScanInt, exchange_text::kInteger);
 }
 
 void DataExchange::Float(int id, float& field) {
-    Number(id, field, [](float v) { return FormatG(v, FLT_DIG); }, ScanDouble,
-           exchange_text::kNumber);
+    Number(
+        id, field, [](float v) { return FormatG(v, FLT_DIG); }, ScanDouble, exchange_text::kNumber);
 }
 
 void DataExchange::Double(int id, double& field) {
-    Number(id, field, [](double v) { return FormatG(v, DBL_DIG); }, ScanDouble,
-           exchange_text::kNumber);
+    Number(
+        id, field, [](double v) { return FormatG(v, DBL_DIG); }, ScanDouble,
+        exchange_text::kNumber);
 }
 
 void DataExchange::Text(int id, QString& field) {

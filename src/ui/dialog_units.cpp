@@ -21,8 +21,7 @@ constexpr char kSymbolFamily[] = "DejaVu Sans";
 
 DialogUnits DialogUnits::ForFont(const QFont& font) {
     const QFontMetrics metrics(font);
-    const QString alphabet =
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const int baseX = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
     return DialogUnits(baseX, metrics.height());
 }

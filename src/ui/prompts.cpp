@@ -21,8 +21,8 @@ void DialogPrompts::Message(const QString& text) {
 }
 
 bool DialogPrompts::Confirm(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QString(), text,
-                    QMessageBox::Ok | QMessageBox::Cancel, DialogParent());
+    QMessageBox box(QMessageBox::Warning, QString(), text, QMessageBox::Ok | QMessageBox::Cancel,
+                    DialogParent());
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
 }

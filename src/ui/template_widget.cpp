@@ -11,10 +11,9 @@ TemplateWidget::TemplateWidget(const DialogTemplate& dialogTemplate, UiLanguage 
 }
 
 bool TemplateWidget::UpdateData(bool saveAndValidate) {
-    DataExchange exchange(m_controls,
-                          saveAndValidate ? DataExchange::Direction::Save
-                                          : DataExchange::Direction::Load,
-                          AppPrompts());
+    DataExchange exchange(
+        m_controls, saveAndValidate ? DataExchange::Direction::Save : DataExchange::Direction::Load,
+        AppPrompts());
     const bool outer = !m_exchanging;
     m_exchanging = true;
     DoDataExchange(exchange);

@@ -237,7 +237,8 @@ TEST_P(CliPartialReadTest, NamesHowManyBlocksArrived) {
     args.replaceInStrings("OUT", m_cli.FilePath("out.txt"));
     args.insert(1, "--port");
     args.insert(2, m_port);
-    args << "--lang" << "en";
+    args << "--lang"
+         << "en";
 
     const CliResult r = m_cli.Run(args);
 

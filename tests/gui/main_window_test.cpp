@@ -141,8 +141,8 @@ private slots:
         auto* modes = f.window->Item<QComboBox>(1030);
         QCOMPARE(modes->count(), 4);
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(modes->itemText(i), StringTable::Instance().Text(107 + i,
-                                                                      UiLanguage::English));
+            QCOMPARE(modes->itemText(i),
+                     StringTable::Instance().Text(107 + i, UiLanguage::English));
         }
         QCOMPARE(modes->currentIndex(), 0);
         auto* tab = f.window->Item<QTabWidget>(1034);
@@ -208,11 +208,16 @@ private slots:
         QTest::addColumn<QString>("compare");
         QTest::addColumn<QString>("current");
         QTest::addColumn<QColor>("colour");
-        QTest::newRow("both empty") << "" << "" << QColor(0, 255, 0);
-        QTest::newRow("equal") << "A1B2" << "A1B2" << QColor(0, 255, 0);
-        QTest::newRow("case differs") << "a1b2" << "A1B2" << QColor(255, 0, 0);
-        QTest::newRow("differ") << "1234" << "1235" << QColor(255, 0, 0);
-        QTest::newRow("compare empty") << "" << "1235" << QColor(255, 0, 0);
+        QTest::newRow("both empty") << ""
+                                    << "" << QColor(0, 255, 0);
+        QTest::newRow("equal") << "A1B2"
+                               << "A1B2" << QColor(0, 255, 0);
+        QTest::newRow("case differs") << "a1b2"
+                                      << "A1B2" << QColor(255, 0, 0);
+        QTest::newRow("differ") << "1234"
+                                << "1235" << QColor(255, 0, 0);
+        QTest::newRow("compare empty") << ""
+                                       << "1235" << QColor(255, 0, 0);
     }
     void checkValueColour() {
         QFETCH(QString, compare);
@@ -304,16 +309,15 @@ private slots:
             << "~" << left << int(Qt::Key_Shift) << true << true << "0";
         QTest::newRow("tilde then right shift")
             << "~" << right << int(Qt::Key_Shift) << true << true << "0";
-        QTest::newRow("tilde without shift") << "~" << QList<int>{} << int(Qt::Key_A) << false
-                                             << false << "~";
-        QTest::newRow("two tildes") << "~~" << left << int(Qt::Key_Shift) << false << false
-                                    << "~~";
+        QTest::newRow("tilde without shift")
+            << "~" << QList<int>{} << int(Qt::Key_A) << false << false << "~";
+        QTest::newRow("two tildes") << "~~" << left << int(Qt::Key_Shift) << false << false << "~~";
         QTest::newRow("blank and tilde")
             << " ~" << left << int(Qt::Key_Shift) << false << false << " ~";
         QTest::newRow("F12 with both shifts")
             << "3" << both << int(Qt::Key_F12) << true << false << "3";
-        QTest::newRow("F12 with one shift") << "3" << left << int(Qt::Key_F12) << false << false
-                                            << "3";
+        QTest::newRow("F12 with one shift")
+            << "3" << left << int(Qt::Key_F12) << false << false << "3";
         QTest::newRow("F12 with one shift and a tilde is no tilde sequence")
             << "~" << left << int(Qt::Key_F12) << false << false << "~";
     }

@@ -73,20 +73,20 @@ struct Field {
     std::function<void(Cpage0&, double)> set;
 };
 
-#define FLOAT_FIELD(id, member)                                                  \
-    Field {                                                                      \
-        id, true, [](const Cpage0& p) { return double(p.member); },              \
-            [](Cpage0& p, double v) { p.member = static_cast<float>(v); }        \
+#define FLOAT_FIELD(id, member)                                           \
+    Field {                                                               \
+        id, true, [](const Cpage0& p) { return double(p.member); },       \
+            [](Cpage0& p, double v) { p.member = static_cast<float>(v); } \
     }
-#define UINT_FIELD(id, member)                                                   \
-    Field {                                                                      \
-        id, false, [](const Cpage0& p) { return double(p.member); },             \
+#define UINT_FIELD(id, member)                                                    \
+    Field {                                                                       \
+        id, false, [](const Cpage0& p) { return double(p.member); },              \
             [](Cpage0& p, double v) { p.member = static_cast<std::uint32_t>(v); } \
     }
-#define INT_FIELD(id, member)                                                    \
-    Field {                                                                      \
-        id, false, [](const Cpage0& p) { return double(p.member); },             \
-            [](Cpage0& p, double v) { p.member = static_cast<int>(v); }          \
+#define INT_FIELD(id, member)                                           \
+    Field {                                                             \
+        id, false, [](const Cpage0& p) { return double(p.member); },    \
+            [](Cpage0& p, double v) { p.member = static_cast<int>(v); } \
     }
 
 const std::vector<Field>& ExchangeOrder() {
@@ -189,8 +189,8 @@ private slots:
         for (const UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
             const Cpage0 page(language);
             const QString caption = language == UiLanguage::Chinese ? chinese : english;
-            const QWidget* control = id != 0 ? page.Controls().Control(id)
-                                             : StaticWithCaption(page, caption);
+            const QWidget* control =
+                id != 0 ? page.Controls().Control(id) : StaticWithCaption(page, caption);
             QVERIFY2(control != nullptr, qPrintable(caption));
             QCOMPARE(page.Controls().Text(id), id != 0 ? caption : QString());
             QCOMPARE(!control->isHidden(), visible);
@@ -209,7 +209,8 @@ private slots:
         QVERIFY(page.Item<QComboBox>(1039)->isHidden());
         QVERIFY(page.Item<QLabel>(1050) != nullptr);
         QVERIFY(page.Item<QLabel>(1057) != nullptr);
-        QCOMPARE(page.size(), QSize(page.Controls().Units().X(316), page.Controls().Units().Y(181)));
+        QCOMPARE(page.size(),
+                 QSize(page.Controls().Units().X(316), page.Controls().Units().Y(181)));
         // The English template's web-address box is left out.
         for (const QLineEdit* edit : page.findChildren<QLineEdit*>()) {
             QVERIFY(page.Controls().Ids().contains(edit->objectName().mid(7).toInt()));
@@ -278,8 +279,8 @@ private slots:
             << QList<int>{1023} << QStringList{"x"} << "Enter a number." << 10;
         QTest::newRow("int emptied")
             << QList<int>{1026} << QStringList{" "} << "Enter an integer." << 13;
-        QTest::newRow("last int")
-            << QList<int>{1028} << QStringList{"-"} << "Enter an integer." << 15;
+        QTest::newRow("last int") << QList<int>{1028} << QStringList{"-"} << "Enter an integer."
+                                  << 15;
     }
     void exchangeStopsAtTheFirstFailure() {
         QFETCH(QList<int>, spoiled);
@@ -501,12 +502,12 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("stored");
         QTest::addColumn<QString>("newCaption");
-        QTest::newRow("to English") << QString::fromUtf8(kLanguageButtonEnglish)
-                                    << ProfileSettings::kLanguageEnglish
-                                    << QString::fromUtf8(kLanguageButtonChinese);
-        QTest::newRow("to Chinese") << QString::fromUtf8(kLanguageButtonChinese)
-                                    << ProfileSettings::kLanguageChinese
-                                    << QString::fromUtf8(kLanguageButtonEnglish);
+        QTest::newRow("to English")
+            << QString::fromUtf8(kLanguageButtonEnglish) << ProfileSettings::kLanguageEnglish
+            << QString::fromUtf8(kLanguageButtonChinese);
+        QTest::newRow("to Chinese")
+            << QString::fromUtf8(kLanguageButtonChinese) << ProfileSettings::kLanguageChinese
+            << QString::fromUtf8(kLanguageButtonEnglish);
     }
     void languageSwitchStoresAndRestarts() {
         QFETCH(QString, caption);
@@ -560,19 +561,18 @@ private slots:
         QTest::newRow("nothing to drop") << QStringList{"--demo"} << QStringList{"--demo"};
         QTest::newRow("language and its value")
             << QStringList{"--lang", "zh", "--demo"} << QStringList{"--demo"};
-        QTest::newRow("language attached") << QStringList{"--demo", "--lang=en"}
-                                           << QStringList{"--demo"};
-        QTest::newRow("language without value") << QStringList{"--demo", "--lang"}
-                                                << QStringList{"--demo"};
+        QTest::newRow("language attached")
+            << QStringList{"--demo", "--lang=en"} << QStringList{"--demo"};
+        QTest::newRow("language without value")
+            << QStringList{"--demo", "--lang"} << QStringList{"--demo"};
         QTest::newRow("screenshot and its options")
-            << QStringList{"--screenshot", "/tmp/a.png", "--tab", "1", "--reveal", "--unfold",
-                           "--demo"}
+            << QStringList{"--screenshot", "/tmp/a.png", "--tab", "1",
+                           "--reveal",     "--unfold",   "--demo"}
             << QStringList{"--demo"};
         QTest::newRow("screenshot attached")
             << QStringList{"--screenshot=/tmp/--lang.png", "--tab=2"} << QStringList{};
-        QTest::newRow("after the end of options")
-            << QStringList{"--demo", "--", "--lang", "zh"}
-            << QStringList{"--demo", "--", "--lang", "zh"};
+        QTest::newRow("after the end of options") << QStringList{"--demo", "--", "--lang", "zh"}
+                                                  << QStringList{"--demo", "--", "--lang", "zh"};
     }
     void restartArguments() {
         QFETCH(QStringList, arguments);

@@ -27,28 +27,38 @@ struct Field {
     std::function<void(Cpage1&, int)> set;
 };
 
-#define UINT_FIELD(id, member)                                                   \
-    Field {                                                                      \
-        id, false, [](const Cpage1& p) { return int(p.member); },                \
-            [](Cpage1& p, int v) { p.member = static_cast<std::uint32_t>(v); }   \
+#define UINT_FIELD(id, member)                                                 \
+    Field {                                                                    \
+        id, false, [](const Cpage1& p) { return int(p.member); },              \
+            [](Cpage1& p, int v) { p.member = static_cast<std::uint32_t>(v); } \
     }
-#define RADIO_FIELD(id, member)                                                          \
-    Field {                                                                              \
+#define RADIO_FIELD(id, member)                                                                    \
+    Field {                                                                                        \
         id, true, [](const Cpage1& p) { return p.member; }, [](Cpage1& p, int v) { p.member = v; } \
     }
 
 const std::vector<Field>& ExchangeOrder() {
     static const std::vector<Field> fields = {
-        UINT_FIELD(1009, m_busCurrentMax),     UINT_FIELD(1010, m_fluxWeakening),
-        UINT_FIELD(1011, m_currentKi),         UINT_FIELD(1022, m_sRecoveryTime),
-        UINT_FIELD(1013, m_sExitTime),         UINT_FIELD(1014, m_speedLimitRatio),
-        UINT_FIELD(1016, m_lowSpeedRatio),     UINT_FIELD(1015, m_midSpeedRatio),
-        UINT_FIELD(1017, m_highSpeedRatio),    UINT_FIELD(1025, m_lowSpeedCurrent),
-        UINT_FIELD(1023, m_midSpeedCurrent),   UINT_FIELD(1024, m_overModulation),
-        UINT_FIELD(1019, m_startPhaseCurrent), UINT_FIELD(1018, m_currentKp),
-        UINT_FIELD(1026, m_capProtectTime),    UINT_FIELD(1027, m_limitPhaseCurrent),
-        RADIO_FIELD(1044, m_defaultGear),      RADIO_FIELD(1040, m_threeSpeedMode),
-        UINT_FIELD(1020, m_maxRpm),            UINT_FIELD(1021, m_mtpa),
+        UINT_FIELD(1009, m_busCurrentMax),
+        UINT_FIELD(1010, m_fluxWeakening),
+        UINT_FIELD(1011, m_currentKi),
+        UINT_FIELD(1022, m_sRecoveryTime),
+        UINT_FIELD(1013, m_sExitTime),
+        UINT_FIELD(1014, m_speedLimitRatio),
+        UINT_FIELD(1016, m_lowSpeedRatio),
+        UINT_FIELD(1015, m_midSpeedRatio),
+        UINT_FIELD(1017, m_highSpeedRatio),
+        UINT_FIELD(1025, m_lowSpeedCurrent),
+        UINT_FIELD(1023, m_midSpeedCurrent),
+        UINT_FIELD(1024, m_overModulation),
+        UINT_FIELD(1019, m_startPhaseCurrent),
+        UINT_FIELD(1018, m_currentKp),
+        UINT_FIELD(1026, m_capProtectTime),
+        UINT_FIELD(1027, m_limitPhaseCurrent),
+        RADIO_FIELD(1044, m_defaultGear),
+        RADIO_FIELD(1040, m_threeSpeedMode),
+        UINT_FIELD(1020, m_maxRpm),
+        UINT_FIELD(1021, m_mtpa),
     };
     return fields;
 }
@@ -116,8 +126,8 @@ private slots:
                 QCOMPARE(StaticWithCaption(page, english), nullptr);
                 continue;
             }
-            const QWidget* control = id != 0 ? page.Controls().Control(id)
-                                             : StaticWithCaption(page, caption);
+            const QWidget* control =
+                id != 0 ? page.Controls().Control(id) : StaticWithCaption(page, caption);
             QVERIFY2(control != nullptr, qPrintable(caption));
             QVERIFY(!control->isHidden());
             if (id != 0) {
@@ -128,7 +138,8 @@ private slots:
 
     void editsTakeDigitsOnly() {
         const Cpage1 page(UiLanguage::English);
-        QCOMPARE(page.size(), QSize(page.Controls().Units().X(328), page.Controls().Units().Y(188)));
+        QCOMPARE(page.size(),
+                 QSize(page.Controls().Units().X(328), page.Controls().Units().Y(188)));
         for (const Field& field : ExchangeOrder()) {
             if (field.radio) {
                 continue;

@@ -50,8 +50,7 @@ struct Field {
 };
 
 template <class T>
-Field EditField(const char* name, int id, T Cpage3::*member, const char* typed,
-                qint64 typedValue) {
+Field EditField(const char* name, int id, T Cpage3::*member, const char* typed, qint64 typedValue) {
     return {name,
             id,
             [member](const Cpage3& p) { return static_cast<qint64>(p.*member); },
@@ -126,8 +125,7 @@ private slots:
         row("pole pairs", 0, "电机极对数:", "Pole pairs:", true, true);
         row("pole pairs edit", 1023, "", "", true, true);
         row("hall swap", 1042, "霍尔黄蓝对调", "exchange hall wire color Yellow-Blue", true, true);
-        row("phase swap", 1043, "相线蓝绿对调", "exchange phase wire color Blue-Green", true,
-            true);
+        row("phase swap", 1043, "相线蓝绿对调", "exchange phase wire color Blue-Green", true, true);
         row("motor type", 0, "电机类型", "Motor type", true, true);
         row("surface mount", 1047, "表贴", "surface-mount", true, true);
         row("v type", 1040, "V型", "V-type", true, true);
@@ -264,8 +262,8 @@ private slots:
         keys.Hold({SideKey::LeftShift, SideKey::RightShift});
         QKeyEvent f12(QEvent::KeyPress, Qt::Key_F12, Qt::NoModifier);
         QCoreApplication::sendEvent(window.Controls().Control(1022), &f12);
-        for (int id : {1050, 1067, 1068, 1066, 1069, 1070, 1071, 1013, 1018, 1019, 1020, 1021,
-                       1022}) {
+        for (int id :
+             {1050, 1067, 1068, 1066, 1069, 1070, 1071, 1013, 1018, 1019, 1020, 1021, 1022}) {
             QVERIFY2(!page.Controls().Control(id)->isHidden(), qPrintable(QString::number(id)));
         }
     }
@@ -286,8 +284,7 @@ private slots:
         QTest::newRow("torque text") << 1012 << "x1" << kPositiveMessage << kOld;
         QTest::newRow("reverse speed 101") << 1010 << "101" << kRangeMessage << qint64(101);
         QTest::newRow("reverse speed 0 is fine") << 1010 << "0" << QString() << qint64(0);
-        QTest::newRow("hidden controller temp empty")
-            << 1021 << "" << kPositiveMessage << kOld;
+        QTest::newRow("hidden controller temp empty") << 1021 << "" << kPositiveMessage << kOld;
         QTest::newRow("pole pairs empty") << 1023 << "" << kPositiveMessage << kOld;
         QTest::newRow("ebs empty") << 1014 << "" << kPositiveMessage << kOld;
     }

@@ -93,7 +93,8 @@ private slots:
             QVERIFY(left->geometry().right() < frame->x());
         }
         if (pin >= 4) {
-            QGroupBox* above = FrameWithCaption(page, QString::fromLatin1(kPinIds[pin - 4].caption));
+            QGroupBox* above =
+                FrameWithCaption(page, QString::fromLatin1(kPinIds[pin - 4].caption));
             QCOMPARE(above->x(), frame->x());
             QVERIFY(above->geometry().bottom() < frame->y());
         }
@@ -167,8 +168,8 @@ private slots:
         QTest::addColumn<int>("mode");  // button index: 0 F, 1 U, 2 D
         QTest::addColumn<bool>("la");
         QTest::addColumn<int>("word");
-        QTest::newRow("6:high_speed_switch IO U LA") << 0 << 5 << true << false << 1 << true
-                                                     << 0x0A85;
+        QTest::newRow("6:high_speed_switch IO U LA")
+            << 0 << 5 << true << false << 1 << true << 0x0A85;
         QTest::newRow("nothing set") << 3 << 0 << false << false << 0 << false << 0x0000;
         QTest::newRow("SW alone") << 7 << 0 << false << true << 0 << false << 0x0100;
         QTest::newRow("D and last function, second block")

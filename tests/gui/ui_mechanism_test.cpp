@@ -175,10 +175,10 @@ private slots:
     void dialogUnitsRoundLikeMulDiv() {
         const DialogUnits units(7, 15);
         QCOMPARE(units.X(4), 7);
-        QCOMPARE(units.X(3), 5);   // 5.25
-        QCOMPARE(units.X(2), 4);   // 3.5 rounds up
+        QCOMPARE(units.X(3), 5);  // 5.25
+        QCOMPARE(units.X(2), 4);  // 3.5 rounds up
         QCOMPARE(units.Y(8), 15);
-        QCOMPARE(units.Y(4), 8);   // 7.5 rounds up
+        QCOMPARE(units.Y(4), 8);  // 7.5 rounds up
         QCOMPARE(units.ToPixels(4, 8, 8, 16), QRect(7, 15, 14, 30));
     }
 
@@ -283,10 +283,10 @@ private slots:
             << 11 << "Enter an integer." << QList<bool>{true, false, false, false, false};
         QTest::newRow("empty float")
             << 12 << "Enter a number." << QList<bool>{true, true, false, false, false};
-        QTest::newRow("float out of range")
-            << 120 << "Enter a number between 0 and 6." << QList<bool>{true, true, true, false, false};
-        QTest::newRow("no radio checked")
-            << 20 << "Enter an integer between 0 and 2." << QList<bool>{true, true, true, true, false};
+        QTest::newRow("float out of range") << 120 << "Enter a number between 0 and 6."
+                                            << QList<bool>{true, true, true, false, false};
+        QTest::newRow("no radio checked") << 20 << "Enter an integer between 0 and 2."
+                                          << QList<bool>{true, true, true, true, false};
     }
     void exchangeStopsAtTheFirstFailure() {
         QFETCH(int, bad);

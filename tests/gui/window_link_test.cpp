@@ -14,21 +14,21 @@
 #include <memory>
 
 #include "app/string_table.h"
+#include "chart/live_chart_window.h"
+#include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
+#include "download/download_control.h"
 #include "gui_test_support.h"
 #include "link/controller_link.h"
-#include "chart/live_chart_window.h"
-#include "download/download_control.h"
-#include "core/modem/modem_sender.h"
 #include "link/port_source.h"
-#include "serial/serial_messages.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/compare_dialog.h"
 #include "pages/cpage0.h"
 #include "pages/cpage1.h"
-#include "pages/parameter_files.h"
 #include "pages/cpage5.h"
+#include "pages/parameter_files.h"
+#include "serial/serial_messages.h"
 #include "sim/demo_controller.h"
 #include "ui/controls.h"
 #include "ui/sounds.h"
@@ -86,9 +86,8 @@ struct Fixture {
 
     bool Open() {
         window->OpenPortAtStart(path);
-        return QTest::qWaitFor([&] { return window->LinkToController().IsOpen() &&
-                                            !window->Busy(); },
-                               5000);
+        return QTest::qWaitFor(
+            [&] { return window->LinkToController().IsOpen() && !window->Busy(); }, 5000);
     }
     bool Connect() {
         QTest::mouseClick(window->Item<QAbstractButton>(1033), Qt::LeftButton);
@@ -162,8 +161,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f.window->Controls().Text(1020), QStringLiteral("Disconnected"),
                                   3000);
         cable.FlipWithinNextCycle();  // plugged again: the last port comes back
-        QTRY_VERIFY_WITH_TIMEOUT(f.window->LinkToController().IsOpen() && !f.window->Busy(),
-                                 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.window->LinkToController().IsOpen() && !f.window->Busy(), 3000);
         QCOMPARE(f.window->Controls().Text(1020), QStringLiteral("Connected"));
         // The button and page 1 follow the port's real state.
         QCOMPARE(f.window->Controls().Text(1032), QStringLiteral("CLOSE"));
@@ -329,8 +327,8 @@ private slots:
         // Page 1's throttle voltages give the trackbar its range at the next request.
         throttle->setMaximum(440);
         throttle->setValue(throttle->maximum());
-        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().LastStatusRequest() && f.Sim().LastStatusRequest()->remoteOn,
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.Sim().LastStatusRequest() && f.Sim().LastStatusRequest()->remoteOn, 5000);
         QTest::mouseClick(f.window->Item<QAbstractButton>(1062), Qt::LeftButton);
         QCOMPARE(f.window->Controls().Text(1062), QStringLiteral("远程控制"));
         // Back to rest, which the trackbar keeps inside its range.
