@@ -397,10 +397,17 @@ void LiveChartWindow::Refresh() {
         }
     }
 
+    // One set of horizontal grid lines, the first shown axis's: the others' would not line up
+    // with it and only clutter the plot.
+    bool gridTaken = false;
     for (std::size_t axis = 0; axis < kAxisCount; ++axis) {
         QValueAxis* valueAxis = m_valueAxes[axis];
         if (valueAxis->isVisible() != axisShown[axis])
             valueAxis->setVisible(axisShown[axis]);
+        const bool grid = axisShown[axis] && !gridTaken;
+        gridTaken = gridTaken || grid;
+        if (valueAxis->isGridLineVisible() != grid)
+            valueAxis->setGridLineVisible(grid);
         const AxisRange range = NiceRange(extents[axis].low, extents[axis].high);
         if (range != AxisRange{valueAxis->min(), valueAxis->max(), valueAxis->tickCount()}) {
             valueAxis->setRange(range.low, range.high);

@@ -156,11 +156,15 @@ private slots:
         QVERIFY(speedBox != nullptr);
         QCOMPARE(speedBox->text(), "Speed (rpm)");
         QVERIFY(f.Axis(Qt::AlignLeft)->isVisible());
+        // One set of grid lines: the first shown axis draws them.
+        QVERIFY(f.Axis(Qt::AlignLeft)->isGridLineVisible());
+        QVERIFY(!f.Axis(Qt::AlignRight, 0)->isGridLineVisible());
 
         speedBox->click();
         QVERIFY(!f.window->SeriesShown(ChartSeries::kSpeed));
         QVERIFY(f.window->DrawnRuns(ChartSeries::kSpeed).empty());
         QVERIFY(!f.Axis(Qt::AlignLeft)->isVisible());
+        QVERIFY(f.Axis(Qt::AlignRight, 0)->isGridLineVisible());
         QCOMPARE(f.window->DrawnRuns(ChartSeries::kVoltage).size(), 1u);
         f.Tick(0, Status(480, 10));
         QVERIFY(f.window->DrawnRuns(ChartSeries::kSpeed).empty());
