@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/language_decision.h"
 #include "app/profile_settings.h"
 #include "download/download_control.h"
+#include "link/port_open_sequence.h"
 #include "link/port_source.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
@@ -50,7 +52,7 @@ int CTarvikApp::InitInstance() {
         window.SetPinnedPort(pinned);
         window.OnInitDialog();
         if (!m_options.screenshotPath.isEmpty()) {
-            return Screenshot(window);
+            return Screenshot(window, m_options.demo ? pinned : QString());
         }
         window.show();
         if (m_options.fast) {
@@ -84,7 +86,7 @@ int CTarvikApp::InitInstance() {
     return code;
 }
 
-int CTarvikApp::Screenshot(CTarvikDlg& window) {
+int CTarvikApp::Screenshot(CTarvikDlg& window, const QString& livePort) {
     window.Item<QTabWidget>(1034)->setCurrentIndex(m_options.screenshotTab);
     if (m_options.unfold) {
         window.OnPanelToggleClicked();
@@ -93,7 +95,41 @@ int CTarvikApp::Screenshot(CTarvikDlg& window) {
         window.RevealServiceControls(true);
     }
     window.show();
-    QApplication::processEvents();
+    if (livePort.isEmpty()) {
+        QApplication::processEvents();
+        return SaveScreenshot(window);
+    }
+
+    // With a controller to talk to, the picture shows what a technician sees a moment after
+    // opening its port and pressing "Conect": the pages filled, the display page live.
+    // The pages show a read after eight ticks; the display page has then shown a few frames.
+    constexpr int kSettleMs = 3000;
+    constexpr int kGiveUpMs = 15000;
+    int code = -1;
+    const auto finish = [&] {
+        if (code < 0) {
+            code = SaveScreenshot(window);
+            QApplication::exit(code);
+        }
+    };
+    QObject::connect(
+        &window.Ports().Sequence(), &PortOpenSequence::finished, &window,
+        [&window](PortOpenSequence::Request, bool portOpen) {
+            if (portOpen) {
+                window.OnConnectClicked();
+            }
+        },
+        Qt::SingleShotConnection);
+    QObject::connect(
+        &window, &CTarvikDlg::ConnectEnded, &window,
+        [&] { QTimer::singleShot(kSettleMs, &window, finish); }, Qt::SingleShotConnection);
+    QTimer::singleShot(kGiveUpMs, &window, finish);
+    window.OpenPortAtStart(livePort);
+    QApplication::exec();
+    return code;
+}
+
+int CTarvikApp::SaveScreenshot(CTarvikDlg& window) {
     if (!window.grab().save(m_options.screenshotPath, "PNG")) {
         std::fprintf(stderr, "Cannot write the screenshot to %s.\n",
                      qPrintable(m_options.screenshotPath));

@@ -2,6 +2,7 @@
 // The window program's start-up: the run's language, the main window, and its run (or one
 // rendering of it for --screenshot).
 
+#include <QString>
 #include <utility>
 
 #include "tarvik/window_options.h"
@@ -16,7 +17,10 @@ public:
     int InitInstance();
 
 private:
-    int Screenshot(CTarvikDlg& window);
+    // Renders the window; with `livePort` (demo mode) after opening it and reading the
+    // controller.
+    int Screenshot(CTarvikDlg& window, const QString& livePort);
+    int SaveScreenshot(CTarvikDlg& window);
 
     WindowOptions m_options;
 };
