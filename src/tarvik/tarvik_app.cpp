@@ -106,11 +106,18 @@ int CTarvikApp::Screenshot(CTarvikDlg& window, const QString& livePort) {
     constexpr int kSettleMs = 3000;
     constexpr int kGiveUpMs = 15000;
     int code = -1;
+    bool read = false;
     const auto finish = [&] {
-        if (code < 0) {
-            code = SaveScreenshot(window);
-            QApplication::exit(code);
+        if (code >= 0) {
+            return;
         }
+        code = SaveScreenshot(window);
+        if (code == 0 && !read) {
+            std::fprintf(stderr, "The controller on %s was not read before the screenshot.\n",
+                         qPrintable(livePort));
+            code = 1;
+        }
+        QApplication::exit(code);
     };
     QObject::connect(
         &window.Ports().Sequence(), &PortOpenSequence::finished, &window,
@@ -121,8 +128,12 @@ int CTarvikApp::Screenshot(CTarvikDlg& window, const QString& livePort) {
         },
         Qt::SingleShotConnection);
     QObject::connect(
-        &window, &CTarvikDlg::ConnectEnded, &window,
-        [&] { QTimer::singleShot(kSettleMs, &window, finish); }, Qt::SingleShotConnection);
+        &window, &CTarvikDlg::ConnectFinished, &window,
+        [&](ConnectOutcome outcome) {
+            read = outcome == ConnectOutcome::kConnected;
+            QTimer::singleShot(kSettleMs, &window, finish);
+        },
+        Qt::SingleShotConnection);
     QTimer::singleShot(kGiveUpMs, &window, finish);
     window.OpenPortAtStart(livePort);
     QApplication::exec();
