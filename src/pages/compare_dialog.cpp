@@ -43,6 +43,7 @@ constexpr Text kNoReference{"尚无参考：请先读取控制器参数或导入
 constexpr Text kNoDifference{"没有差异。", "No differences."};
 // %1 the number of rows.
 constexpr Text kDifferences{"%1 项不同。", "%1 differences."};
+constexpr Text kOneDifference{"1 项不同。", "1 difference."};
 constexpr Text kChecked{"选中", "checked"};
 constexpr Text kUnchecked{"未选中", "clear"};
 constexpr Text kNone{"（无）", "(none)"};
@@ -263,9 +264,13 @@ void CompareDialog::ShowDifferences(const std::optional<ParameterValues>& refere
     width += 2 * m_table->frameWidth() + layout()->contentsMargins().left() +
              layout()->contentsMargins().right() + 24;
     resize(std::clamp(width, 480, 1000), height());
-    m_note->setText(differences.empty()
-                        ? kNoDifference.In(language)
-                        : kDifferences.In(language).arg(static_cast<int>(differences.size())));
+    if (differences.empty()) {
+        m_note->setText(kNoDifference.In(language));
+    } else if (differences.size() == 1) {
+        m_note->setText(kOneDifference.In(language));
+    } else {
+        m_note->setText(kDifferences.In(language).arg(static_cast<int>(differences.size())));
+    }
 }
 
 QList<QStringList> CompareDialog::Rows() const {

@@ -127,6 +127,9 @@ private slots:
         QVERIFY(dialog != nullptr);
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->Rows(), rows);
+        QCOMPARE(dialog->Note(), static_cast<UiLanguage>(language) == UiLanguage::Chinese
+                                     ? QStringLiteral("8 项不同。")
+                                     : QStringLiteral("8 differences."));
         QVERIFY(f.prompts.messages.isEmpty());
     }
 
@@ -174,6 +177,7 @@ private slots:
         QVERIFY(dialog != nullptr);
         QCOMPARE(dialog->Rows(),
                  (QList<QStringList>{{"设置页面2", "最高速度限制RPM", "4000", "3900"}}));
+        QCOMPARE(dialog->Note(), QStringLiteral("1 项不同。"));
         QVERIFY(f.prompts.messages.isEmpty());
     }
 
