@@ -62,20 +62,33 @@ void BalloonTip::ShowText(const QString& text, const QPoint& globalPos) {
     show();
 }
 
+// The rounded box with its stem pointing up at the control; `inset` 0.5 puts a 1-pixel outline
+// on pixel centres.
+QPainterPath BalloonTip::Shape(qreal inset) const {
+    QPainterPath box;
+    box.addRoundedRect(
+        QRectF(inset, kStem + inset, width() - 2 * inset, height() - kStem - 2 * inset), kRadius,
+        kRadius);
+    QPainterPath stem;
+    stem.moveTo(kPadding + 4, kStem + 1);
+    stem.lineTo(kPadding + kStem, inset);
+    stem.lineTo(kPadding + 2 * kStem, kStem + 1);
+    stem.closeSubpath();
+    return box.united(stem);
+}
+
+void BalloonTip::resizeEvent(QResizeEvent*) {
+    // Without a compositor the translucent corners would show black: the window takes the
+    // balloon's shape instead.
+    setMask(QRegion(Shape(0).toFillPolygon().toPolygon()));
+}
+
 void BalloonTip::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(0.5, kStem + 0.5, width() - 1, height() - kStem - 1), kRadius,
-                        kRadius);
-    QPainterPath stem;
-    stem.moveTo(kPadding + 4, kStem + 1);
-    stem.lineTo(kPadding + kStem, 0.5);
-    stem.lineTo(kPadding + 2 * kStem, kStem + 1);
-    stem.closeSubpath();
     painter.setPen(QPen(QColor(118, 118, 118), 1));
     painter.setBrush(kBackground);
-    painter.drawPath(path.united(stem));
+    painter.drawPath(Shape(0.5));
 }
 
 BalloonTips::BalloonTips(QObject* parent) : QObject(parent) {}

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QObject>
+#include <QPainterPath>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -26,8 +27,11 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QPainterPath Shape(qreal inset) const;
+
     QLabel* m_text;
     QToolButton* m_close;
 };

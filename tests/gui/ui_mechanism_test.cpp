@@ -386,6 +386,11 @@ private slots:
         QLabel* label = balloon->findChild<QLabel*>();
         QCOMPARE(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QVERIFY(label->wordWrap());
+        // The window has the balloon's shape: its rounded corners are not part of it.
+        const QRegion shape = balloon->mask();
+        QVERIFY(shape.contains(QPoint(balloon->width() / 2, balloon->height() / 2)));
+        QVERIFY(!shape.contains(QPoint(0, balloon->height() - 1)));
+        QVERIFY(!shape.contains(QPoint(balloon->width() - 1, 0)));
 
         QTest::mousePress(control, Qt::LeftButton);
         QVERIFY(tips.Visible() == nullptr);
