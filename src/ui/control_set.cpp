@@ -226,6 +226,11 @@ QWidget* ControlSet::Create(const ControlSpec& spec, QWidget* parent) {
             auto* combo = new QComboBox(parent);
             combo->setEditable(spec.kind == ControlKind::ComboEdit);
             combo->setInsertPolicy(QComboBox::NoInsert);
+            if (combo->isEditable()) {
+                // A picked item longer than the box shows its beginning, not its end.
+                QObject::connect(combo, &QComboBox::currentIndexChanged, combo,
+                                 [combo] { combo->lineEdit()->setCursorPosition(0); });
+            }
             return combo;
         }
         case ControlKind::UpDown: {

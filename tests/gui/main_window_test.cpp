@@ -145,6 +145,10 @@ private slots:
                      StringTable::Instance().Text(107 + i, UiLanguage::English));
         }
         QCOMPARE(modes->currentIndex(), 0);
+        // A mode's name longer than the box is read from its beginning.
+        modes->setCurrentIndex(2);
+        QCOMPARE(modes->lineEdit()->cursorPosition(), 0);
+        modes->setCurrentIndex(0);
         auto* tab = f.window->Item<QTabWidget>(1034);
         QCOMPARE(tab->count(), 5);
         QCOMPARE(tab->tabText(3), QStringLiteral("Display"));
