@@ -77,6 +77,18 @@ int CTarvikApp::InitInstance() {
                     [&window, image = m_options.image] { window.Download().LoadImage(image); },
                     Qt::SingleShotConnection);
             }
+            if (demo && m_options.mode) {
+                // A station's first controller is switched on once the station is ready, and
+                // announces itself as a real one does.
+                QObject::connect(
+                    &window.Ports().Sequence(), &PortOpenSequence::finished, &window,
+                    [controller = &demo->Controller()](PortOpenSequence::Request, bool portOpen) {
+                        if (portOpen) {
+                            controller->PowerUp();
+                        }
+                    },
+                    Qt::SingleShotConnection);
+            }
             window.OpenPortAtStart(pinned);
         } else if (!m_options.image.isEmpty()) {
             window.Download().LoadImage(m_options.image);
