@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     ResetLinkFlags();
-    g_frameParser = FrameParser{};
+    g_frameParser.Reset();
     const std::uint8_t mode = data[0];
     g_canEnabled = mode & 1;
     Sink sink;

@@ -17,6 +17,9 @@ bool IsHeader(std::uint8_t b) {
 }  // namespace
 
 void FrameParser::Feed(std::span<const std::uint8_t> bytes, ControllerFrameHandler& handler) {
+    if (!bytes.empty() && m_rewindPending.exchange(false)) {
+        m_pos = 0;
+    }
     for (const std::uint8_t b : bytes) {
         m_window[m_pos] = b;
         if (m_state == Hunting) {
@@ -64,8 +67,17 @@ void FrameParser::CompleteFrame(std::uint8_t terminator, ControllerFrameHandler&
 void FrameParser::IdleTick() {
     if (g_idleTicks >= 10) {
         g_idleTicks = 0;
-        m_pos = 0;
+        m_rewindPending = true;
     } else {
         g_idleTicks.fetch_add(1);
     }
+}
+
+void FrameParser::Reset() {
+    m_window = {};
+    m_pos = 0;
+    m_state = Hunting;
+    m_size = 0;
+    m_xor = 0;
+    m_rewindPending = false;
 }

@@ -2,6 +2,7 @@
 // Byte-wise recogniser of controller frames in a 48-byte window.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 
@@ -15,8 +16,12 @@ public:
     void Feed(std::span<const std::uint8_t> bytes, ControllerFrameHandler& handler);
 
     // The 250 ms tick's rewind after silence: once g_idleTicks has reached 10, the next byte is
-    // stored at position 0 again (the state is kept).
+    // stored at position 0 again (the state is kept). Called on the window's thread while the
+    // receive thread may be feeding: only the receive thread moves the position, at its next
+    // byte.
     void IdleTick();
+    // Back to the state of a new parser (no rewind pending).
+    void Reset();
 
     std::array<std::uint8_t, kControllerFrameMax> m_window{};
     std::uint8_t m_pos = 0;
@@ -25,6 +30,8 @@ public:
     std::uint8_t m_xor = 0;
 
 private:
+    std::atomic<bool> m_rewindPending{false};
+
     void CompleteFrame(std::uint8_t terminator, ControllerFrameHandler& handler);
 };
 

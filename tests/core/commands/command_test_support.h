@@ -116,7 +116,7 @@ protected:
     void SetUp() override {
         ResetLinkFlags();
         ResetAutoModes();
-        g_frameParser = FrameParser{};
+        g_frameParser.Reset();
         g_liveStatus.Store(LiveStatus{});
     }
 

@@ -172,15 +172,20 @@ TEST(FrameParser, IdleRewindOnTheEleventhSilentTickKeepsTheFrameState) {
     ASSERT_EQ(g_frameParser.m_state, FrameParser::InFrame);
     for (int tick = 0; tick < 10; ++tick)
         g_frameParser.IdleTick();
+    g_frameParser.Feed(Bytes{}, handler);  // an empty read is no byte
     EXPECT_EQ(g_frameParser.m_pos, 10);
     g_frameParser.IdleTick();
-    EXPECT_EQ(g_frameParser.m_pos, 0);
-    EXPECT_EQ(g_frameParser.m_state, FrameParser::InFrame);
     EXPECT_EQ(g_idleTicks.load(), 0);
+
+    // The next byte lands at position 0, in the frame state it had.
+    g_frameParser.Feed(Bytes(kStatus.begin() + 10, kStatus.begin() + 11), handler);
+    EXPECT_EQ(g_frameParser.m_window[0], kStatus[10]);
+    EXPECT_EQ(g_frameParser.m_pos, 1);
+    EXPECT_EQ(g_frameParser.m_state, FrameParser::InFrame);
 
     // The rest of the broken frame and the next one end as one counted error; hunting then
     // resumes and a later frame gets through.
-    g_frameParser.Feed(Bytes(kStatus.begin() + 10, kStatus.end()), handler);
+    g_frameParser.Feed(Bytes(kStatus.begin() + 11, kStatus.end()), handler);
     g_frameParser.Feed(kStatus, handler);
     EXPECT_EQ(g_frameErrorCount.load(), 1u);
     EXPECT_TRUE(handler.seen.empty());

@@ -60,5 +60,5 @@ public:
 // Every test starts from the program's start-up state of the receive side.
 inline void ResetReceiveSide() {
     ResetLinkFlags();
-    g_frameParser = FrameParser{};
+    g_frameParser.Reset();
 }
