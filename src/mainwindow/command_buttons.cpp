@@ -72,6 +72,7 @@ void CTarvikDlg::OnParamWriteClicked() {
         return;
     }
     // The pages, then the main window; the first field that does not read stops everything.
+    ShowPendingRead();
     ParameterValues values = m_values;
     const bool read = m_parameters->Read(values) && UpdateData(true);
     if (read) {

@@ -150,6 +150,16 @@ void CTarvikDlg::RefreshAfterRead() {
     UpdateData(false);
 }
 
+void CTarvikDlg::ShowPendingRead() {
+    // Blocks decoded since the last refresh reach the controls, and the calibration read the
+    // main window, before anything reads the controls back; otherwise the old texts would
+    // overwrite what was just read.
+    if (g_refreshTicks.load() != 0) {
+        RefreshAfterRead();
+        ShowCounters();
+    }
+}
+
 void CTarvikDlg::ShowCounters() {
     const std::uint32_t frames = g_frameCount.load();
     const std::uint32_t errors = g_frameErrorCount.load();

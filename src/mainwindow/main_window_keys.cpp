@@ -29,12 +29,14 @@ bool CTarvikDlg::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::Paint && watched == Controls().Control(1061)) {
         UpdateThrottleLabel();
     }
-    if (FilterInputWhileBusy(watched, event)) {
-        return true;
-    }
+    // The key state sees every key, also those swallowed while busy: a Shift released then
+    // must not stay down.
     if (type == QEvent::KeyPress || type == QEvent::KeyRelease ||
         type == QEvent::ApplicationDeactivate) {
         m_keys.Observe(event);
+    }
+    if (FilterInputWhileBusy(watched, event)) {
+        return true;
     }
     if (type != QEvent::KeyPress || !watched->isWidgetType()) {
         return TemplateWidget::eventFilter(watched, event);
@@ -106,7 +108,12 @@ void CTarvikDlg::RevealServiceControls(bool tildeSequence) {
 }
 
 bool CTarvikDlg::FilterInputWhileBusy(QObject* watched, QEvent* event) {
-    if (!m_busy || !watched->isWidgetType()) {
+    if (!m_busy) {
+        return false;
+    }
+    // A shortcut's event goes to the shortcut object; the window it belongs to counts.
+    QObject* target = watched->isWidgetType() ? watched : watched->parent();
+    if (target == nullptr || !target->isWidgetType()) {
         return false;
     }
     switch (event->type()) {
@@ -117,10 +124,15 @@ bool CTarvikDlg::FilterInputWhileBusy(QObject* watched, QEvent* event) {
         case QEvent::KeyRelease:
         case QEvent::Wheel:
         case QEvent::Shortcut:
-        case QEvent::ShortcutOverride: {
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
             // While a command runs the window behaves as if asleep: nothing the user does
             // starts or changes anything. Other windows (a message box) stay usable.
-            auto* widget = static_cast<QWidget*>(watched);
+            auto* widget = static_cast<QWidget*>(target);
             return widget == this || isAncestorOf(widget);
         }
         default:

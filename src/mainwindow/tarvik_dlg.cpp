@@ -265,6 +265,7 @@ void CTarvikDlg::OnParameterBlock(int number, const BlockBytes& bytes) {
 
 void CTarvikDlg::OnSaveConfigClicked() {
     if (!Busy()) {
+        ShowPendingRead();
         m_files->Save();
     }
 }
@@ -293,11 +294,17 @@ void CTarvikDlg::SetFastDownload(bool on, bool store) {
 }
 
 void CTarvikDlg::ShowCompare() {
-    m_files->Compare(m_reference);
+    if (!Busy()) {
+        ShowPendingRead();
+        m_files->Compare(m_reference);
+    }
 }
 
 void CTarvikDlg::ShowCompareWithFile() {
-    m_files->CompareWithFile();
+    if (!Busy()) {
+        ShowPendingRead();
+        m_files->CompareWithFile();
+    }
 }
 
 bool CTarvikDlg::Busy() const {

@@ -168,6 +168,8 @@ private:
     void ReadStatusRequestControls();
     void RefreshDisplayPage();
     void RefreshAfterRead();
+    // The page refresh of a read and the calibration it brought, at once if still due.
+    void ShowPendingRead();
     void ShowCounters();
     void UpdateThrottleLabel();
     void OnParameterBlock(int number, const BlockBytes& bytes);

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
@@ -21,6 +22,7 @@
 #include "gui_test_support.h"
 #include "link/controller_link.h"
 #include "link/port_source.h"
+#include "mainwindow/about_dlg.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/compare_dialog.h"
@@ -180,10 +182,59 @@ private slots:
         QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
         f.window->OnParamWriteClicked();
         f.window->OnConnectClicked();
+        // The shortcuts and the context menu are held too: nothing opens that reads the pages
+        // while their values are still arriving.
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3}) {
+            QTest::keyClick(f.window.get(), key);
+        }
+        bool menuShown = false;
+        QTimer::singleShot(200, f.window.get(), [&menuShown] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                menuShown = true;
+                popup->close();
+            }
+        });
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5),
+                               f.window->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(f.window.get(), &menu);
+        QTest::qWait(300);
+        QVERIFY(!menuShown);
+        QVERIFY(f.window->findChildren<CompareDialog*>().isEmpty());
+        QVERIFY(f.window->findChildren<CAboutDlg*>().isEmpty());
+        QVERIFY(!f.window->Chart().isVisible());
+        QVERIFY(f.window->Busy());
         QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 6000);
         QCOMPARE(f.prompts.messages, QStringList{Tr(119)});
         QCOMPARE(f.Sim().Counters().parameterReads, 4u);
         QCOMPARE(f.Sim().Counters().parameterWriteFrames, 0u);
+    }
+
+    // Right after the read ends the pages' fields hold the set read while their controls still
+    // show the old texts until the tick's refresh; a compare or a write then must not read the
+    // old texts back.
+    void commandsRightAfterTheReadSeeTheSetRead() {
+        Fixture f;
+        QVERIFY(f.Open());
+        bool refreshDue = false;
+        CompareDialog* dialog = nullptr;
+        QObject::connect(f.window.get(), &CTarvikDlg::ConnectFinished, f.window.get(), [&] {
+            refreshDue = g_refreshTicks.load() != 0;
+            f.window->ShowCompare();
+            dialog = f.window->findChild<CompareDialog*>();
+            f.window->OnParamWriteClicked();
+        });
+        const sim::SimParameterSet before = f.Sim().Parameters();
+        QVERIFY(f.Connect());
+        QVERIFY(refreshDue);
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(dialog->Rows(), QList<QStringList>{});
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 6000);
+        QCOMPARE(f.prompts.messages, QStringList{Tr(121)});
+        QVERIFY(f.Sim().Parameters() == before);
+        QVERIFY(f.window->Page0().m_overVoltage != 0.0f);
+        QCOMPARE(f.window->Page0().m_overVoltage, f.window->Reference()->m_page0.m_overVoltage);
     }
 
     void openingAMissingPortShowsTheReason() {
