@@ -142,7 +142,13 @@ void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended
             EndStart(false);
             return;
     }
-    m_boot.Start(imageLoaded, voltageCalibValue, [this] { HandOver(); });
+    // The file dialog may have been open long enough for the port to go.
+    const Refusal refusal = m_boot.Start(imageLoaded, voltageCalibValue, [this] { HandOver(); });
+    if (refusal != Refusal::kNone) {
+        AppPrompts().Message(Tr(static_cast<int>(refusal)));
+        EndStart(false);
+        return;
+    }
     if (m_boot.Running()) {
         m_settling = true;
         emit runningChanged(true);

@@ -284,6 +284,24 @@ private slots:
         }
     }
 
+    // The port goes while the user picks the file: nothing is sent and the start ends, with
+    // the closed port's message.
+    void portClosedDuringTheFileDialogEndsTheStart() {
+        Rig rig;
+        QVERIFY(rig.OpenPort());
+        rig.prompts.openAnswer = rig.WriteFile("good.bin", RandomImage(100, 14));
+        rig.prompts.whileOpenDialog = [&rig] { rig.link->Close(); };
+        QSignalSpy started(rig.control.get(), &DownloadControl::downloadStarted);
+        rig.control->OnDownloadClicked(0);
+        QCOMPARE(rig.prompts.fileFilters.size(), 1);
+        QCOMPARE(rig.prompts.messages, QStringList{"Let's open the serial port"});
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(started.at(0).at(0).toBool(), false);
+        QVERIFY(!rig.control->Running());
+        QCOMPARE(g_modem.m_busy.load(), 0);
+        QCOMPARE(rig.Sim().CommandCount("BLOOD"), 0);
+    }
+
     void logShowsTheBootLoadersBytesOneUpdatePerChunk() {
         Rig rig;
         auto* log = rig.window->Item<QPlainTextEdit>(1001);

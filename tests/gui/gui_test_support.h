@@ -10,8 +10,10 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include <functional>
 #include "app/profile_settings.h"
 #include "ui/key_state.h"
+
 #include "ui/prompts.h"
 
 class RecordingPrompts : public Prompts {
@@ -26,6 +28,9 @@ public:
     }
     QString OpenFileName(const QString& filters) override {
         fileFilters << filters;
+        if (whileOpenDialog) {
+            whileOpenDialog();
+        }
         return openAnswer;
     }
     QString SaveFileName(const QString&, const QString&, const QString& filters) override {
@@ -39,6 +44,8 @@ public:
     bool confirmAnswer = true;
     QString openAnswer;
     QString saveAnswer;
+    // What else happens while the open dialog is up (the port closing, say).
+    std::function<void()> whileOpenDialog;
 
 private:
     Prompts* m_previous;
