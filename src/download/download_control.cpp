@@ -274,7 +274,12 @@ void DownloadControl::StepAutoModes() {
         ::StepAutoModes(Mode(), m_link.DownloadRunning(), [this] { return ReadAutoDelay(); });
     switch (step.m_action) {
         case AutoAction::kNone:
-            Play(step.m_sound);
+            // A transfer the tool cut off (its port reopened) did not program the controller:
+            // the run ends, but not with the success sound.
+            if (step.m_sound == sound_files::kDownloadSuccess && m_link.TransferCut())
+                Play(sound_files::kWriteError);
+            else
+                Play(step.m_sound);
             break;
         case AutoAction::kParamWrite:
             if (m_paramWrite)

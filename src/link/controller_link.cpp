@@ -121,7 +121,8 @@ void ControllerLink::ReinitialiseSender() {
 }
 
 void ControllerLink::AbandonDownload() {
-    g_modem.m_busy = 0;
+    if (g_modem.m_busy.exchange(0) == 1)
+        m_transferCut = true;
 }
 
 ModemLoad ControllerLink::StartDownload(std::string_view name, std::span<const std::uint8_t> image,
@@ -135,6 +136,7 @@ ModemLoad ControllerLink::StartDownload(std::string_view name, std::span<const s
     g_modem.SetOutput(m_output.get());
     g_modem.SetDialect(dialect);
     ReinitialiseSender();
+    m_transferCut = false;
     // Both were checked above, so neither refuses now.
     g_modem.SetFileInfo(name, static_cast<std::uint32_t>(image.size()));
     g_modem.SetFileData(image.data(), image.size());

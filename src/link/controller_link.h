@@ -78,6 +78,9 @@ public:
     void ReinitialiseSender();
     // Any transfer is abandoned: received bytes go to the frame parser again.
     void AbandonDownload();
+    // The last transfer was cut off by AbandonDownload rather than ended by the sender: the
+    // controller did not get its program.
+    bool TransferCut() const { return m_transferCut; }
     // Loads the image into the sender and hands it the received bytes (m_busy = 1): the boot
     // loader's "C" starts the transfer. Nothing changes unless kOk.
     ModemLoad StartDownload(std::string_view name, std::span<const std::uint8_t> image,
@@ -132,6 +135,7 @@ private:
     std::unique_ptr<ReceiveRouter> m_router;
     ReceiveTap m_tap;
     std::atomic<int> m_lastPercent{-1};
+    bool m_transferCut = false;
     std::atomic<bool> m_fastDownload{false};
     // The log bytes of a fast download posted but not yet emitted; later chunks join them.
     std::mutex m_logLock;

@@ -183,6 +183,26 @@ private slots:
         QCOMPARE(rig.Text(1015), percent);
         QVERIFY(percent != QString("100%"));
     }
+
+    // A port reopened mid-transfer (the cable came back) leaves the controller without its
+    // program: the run ends with its hold-off, but the station says so.
+    void transferCutByTheToolEndsTheRunWithTheErrorSound() {
+        Rig rig;
+        QVERIFY(rig.OpenPort());
+        QVERIFY(rig.control->LoadImage(rig.WriteFile("long.bin", RandomImage(512000, 23))));
+        QVERIFY(rig.control->SelectMode(2));
+        rig.control->SetDelay(3);
+        g_announceSeen = 1;
+        QSignalSpy started(rig.control.get(), &DownloadControl::downloadStarted);
+        Tick(rig);
+        QVERIFY(started.wait());
+        QVERIFY(started.at(0).at(0).toBool());
+        rig.link->AbandonDownload();
+        QVERIFY(rig.link->TransferCut());
+        Tick(rig, 5);
+        QCOMPARE(rig.sounds.played, QStringList({"start_download.wav", "error.wav"}));
+        QCOMPARE(g_autoHoldoff, 3);
+    }
 };
 
 QTEST_MAIN(DownloadAutoTest)
