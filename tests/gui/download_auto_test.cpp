@@ -20,6 +20,19 @@ void Tick(Rig& rig, int count = 1) {
     }
 }
 
+// Program writing (mode 2) with `image` loaded and `delay` ticks of hold-off; an announcement
+// starts the run. True once the download has started.
+bool StartProgramWritingRun(Rig& rig, const QByteArray& image, int delay) {
+    if (!rig.OpenPort() || !rig.control->LoadImage(rig.WriteFile("run.bin", image)) ||
+        !rig.control->SelectMode(2))
+        return false;
+    rig.control->SetDelay(delay);
+    g_announceSeen = 1;
+    QSignalSpy started(rig.control.get(), &DownloadControl::downloadStarted);
+    Tick(rig);
+    return started.wait() && started.at(0).at(0).toBool();
+}
+
 }  // namespace
 
 class DownloadAutoTest : public QObject {
@@ -165,14 +178,7 @@ private slots:
         sim::SimOptions options;
         options.controller.faults.transfer.canAtBlock = 2;
         Rig rig(nullptr, options);
-        QVERIFY(rig.OpenPort());
-        QVERIFY(rig.control->LoadImage(rig.WriteFile("cut.bin", RandomImage(5000, 22))));
-        QVERIFY(rig.control->SelectMode(2));
-        rig.control->SetDelay(0);
-        g_announceSeen = 1;
-        QSignalSpy started(rig.control.get(), &DownloadControl::downloadStarted);
-        Tick(rig);
-        QVERIFY(started.wait());
+        QVERIFY(StartProgramWritingRun(rig, RandomImage(5000, 22), 0));
         QTRY_VERIFY(!rig.link->DownloadRunning());
         const QString percent = rig.Text(1015);
         Tick(rig, 5);
@@ -188,15 +194,7 @@ private slots:
     // program: the run ends with its hold-off, but the station says so.
     void transferCutByTheToolEndsTheRunWithTheErrorSound() {
         Rig rig;
-        QVERIFY(rig.OpenPort());
-        QVERIFY(rig.control->LoadImage(rig.WriteFile("long.bin", RandomImage(512000, 23))));
-        QVERIFY(rig.control->SelectMode(2));
-        rig.control->SetDelay(3);
-        g_announceSeen = 1;
-        QSignalSpy started(rig.control.get(), &DownloadControl::downloadStarted);
-        Tick(rig);
-        QVERIFY(started.wait());
-        QVERIFY(started.at(0).at(0).toBool());
+        QVERIFY(StartProgramWritingRun(rig, RandomImage(512000, 23), 3));
         rig.link->AbandonDownload();
         QVERIFY(rig.link->TransferCut());
         Tick(rig, 5);
