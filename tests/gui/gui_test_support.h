@@ -2,18 +2,18 @@
 // What the window tests share: prompts that record instead of asking, a key state the test
 // holds keys in, and a settings file of the test's own.
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
-#include <functional>
 #include "app/profile_settings.h"
 #include "ui/key_state.h"
-
 #include "ui/prompts.h"
 
 class RecordingPrompts : public Prompts {
@@ -60,7 +60,14 @@ public:
             held.insert(static_cast<int>(key));
         }
     }
+    // Counts the key releases the window let it see.
+    void Observe(QEvent* event) override {
+        if (event->type() == QEvent::KeyRelease) {
+            ++releasesSeen;
+        }
+    }
     QSet<int> held;
+    int releasesSeen = 0;
 };
 
 // A settings store in a fresh temporary folder.

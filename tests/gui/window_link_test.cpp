@@ -186,9 +186,12 @@ private slots:
         // while their values are still arriving.
         f.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const int releases = f.keys.releasesSeen;
         for (Qt::Key key : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3}) {
             QTest::keyClick(f.window.get(), key);
         }
+        // The key state still sees the keys go up, or a Shift could stay "down".
+        QCOMPARE(f.keys.releasesSeen, releases + 3);
         bool menuShown = false;
         QTimer::singleShot(200, f.window.get(), [&menuShown] {
             if (QWidget* popup = QApplication::activePopupWidget()) {
