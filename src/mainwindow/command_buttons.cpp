@@ -74,12 +74,8 @@ void CTarvikDlg::OnParamWriteClicked() {
     // The pages, then the main window; the first field that does not read stops everything.
     ShowPendingRead();
     ParameterValues values = m_values;
-    const bool read = m_parameters->Read(values) && UpdateData(true);
+    const bool read = m_parameters->Read(values) && ReadMainWindow(values.m_mainWindow);
     if (read) {
-        values.m_mainWindow.m_voltageCalibValue = m_voltageCalibValue;
-        values.m_mainWindow.m_currentCalibValue = m_currentCalibValue;
-        values.m_mainWindow.m_fieldWeakeningValue = m_fieldWeakeningValue;
-        values.m_mainWindow.m_fieldWeakeningText = Controls().Text(1012).toStdString();
         m_values = values;
     }
     const bool automatic = Item<QComboBox>(1030)->currentIndex() == kAutoParamWriteMode;

@@ -112,17 +112,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     CreatePages();
     m_parameters =
         std::make_unique<ParameterPages>(*m_page0, *m_page1, *m_page3, *m_page5, *m_page6);
-    m_files =
-        std::make_unique<ParameterFiles>(*m_parameters, *this, [this](MainWindowValues& values) {
-            if (!UpdateData(true)) {
-                return false;
-            }
-            values.m_voltageCalibValue = m_voltageCalibValue;
-            values.m_currentCalibValue = m_currentCalibValue;
-            values.m_fieldWeakeningValue = m_fieldWeakeningValue;
-            values.m_fieldWeakeningText = Controls().Text(1012).toStdString();
-            return true;
-        });
+    m_files = std::make_unique<ParameterFiles>(
+        *m_parameters, *this, [this](MainWindowValues& values) { return ReadMainWindow(values); });
     m_link = std::make_unique<ControllerLink>();
     m_serialMessages = std::make_unique<SerialMessageBox>(this);
     m_link->SetMessageSink(m_serialMessages.get());
@@ -242,11 +233,25 @@ void CTarvikDlg::ConnectControls() {
 ParameterValues CTarvikDlg::CurrentParameterValues() const {
     ParameterValues values = m_values;
     m_parameters->Collect(values);
-    values.m_mainWindow.m_voltageCalibValue = m_voltageCalibValue;
-    values.m_mainWindow.m_currentCalibValue = m_currentCalibValue;
-    values.m_mainWindow.m_fieldWeakeningValue = m_fieldWeakeningValue;
-    values.m_mainWindow.m_fieldWeakeningText = Controls().Text(1012).toStdString();
+    values.m_mainWindow = MainWindowFields();
     return values;
+}
+
+MainWindowValues CTarvikDlg::MainWindowFields() const {
+    MainWindowValues values;
+    values.m_voltageCalibValue = m_voltageCalibValue;
+    values.m_currentCalibValue = m_currentCalibValue;
+    values.m_fieldWeakeningValue = m_fieldWeakeningValue;
+    values.m_fieldWeakeningText = Controls().Text(1012).toStdString();
+    return values;
+}
+
+bool CTarvikDlg::ReadMainWindow(MainWindowValues& values) {
+    if (!UpdateData(true)) {
+        return false;
+    }
+    values = MainWindowFields();
+    return true;
 }
 
 void CTarvikDlg::OnParameterBlock(int number, const BlockBytes& bytes) {

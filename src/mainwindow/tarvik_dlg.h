@@ -82,6 +82,10 @@ public:
     ProfileSettings& Settings() const { return m_settings; }
     // The values of the parameter set as the pages and the main window hold them now.
     ParameterValues CurrentParameterValues() const;
+    // The main window's share of the set from its fields as they stand, or read from its
+    // controls first (false, after its one message, when a field does not read).
+    MainWindowValues MainWindowFields() const;
+    bool ReadMainWindow(MainWindowValues& values);
 
     // A command or port sequence runs: the tick is skipped and the window takes no input that
     // starts or changes anything, as if it were asleep.

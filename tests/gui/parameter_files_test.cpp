@@ -73,18 +73,11 @@ struct Fixture {
         window->OnInitDialog();
         // What the main window does around the commands: its own exchange after the pages,
         // and the imported calibration into its edits.
-        files = std::make_unique<ParameterFiles>(
-            window->Parameters(), *window, [this](MainWindowValues& values) {
-                ++mainWindowReads;
-                if (!window->UpdateData(true)) {
-                    return false;
-                }
-                values.m_voltageCalibValue = window->m_voltageCalibValue;
-                values.m_currentCalibValue = window->m_currentCalibValue;
-                values.m_fieldWeakeningValue = window->m_fieldWeakeningValue;
-                values.m_fieldWeakeningText = window->Controls().Text(1012).toStdString();
-                return true;
-            });
+        files = std::make_unique<ParameterFiles>(window->Parameters(), *window,
+                                                 [this](MainWindowValues& values) {
+                                                     ++mainWindowReads;
+                                                     return window->ReadMainWindow(values);
+                                                 });
     }
     std::optional<ParameterValues> Import(const QString& path) {
         prompts.openAnswer = path;
