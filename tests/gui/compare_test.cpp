@@ -42,16 +42,8 @@ struct Fixture {
         window = std::make_unique<CTarvikDlg>(*temp.settings, keys);
         window->OnInitDialog();
         files = std::make_unique<ParameterFiles>(
-            window->Parameters(), *window, [this](MainWindowValues& values) {
-                if (!window->UpdateData(true)) {
-                    return false;
-                }
-                values.m_voltageCalibValue = window->m_voltageCalibValue;
-                values.m_currentCalibValue = window->m_currentCalibValue;
-                values.m_fieldWeakeningValue = window->m_fieldWeakeningValue;
-                values.m_fieldWeakeningText = window->Controls().Text(1012).toStdString();
-                return true;
-            });
+            window->Parameters(), *window,
+            [this](MainWindowValues& values) { return window->ReadMainWindow(values); });
         for (int block = 1; block <= 7; ++block) {
             emit window->LinkToController().parameterBlockReceived(
                 block, kRead[static_cast<std::size_t>(block - 1)]);
@@ -151,6 +143,15 @@ private slots:
         QVERIFY(dialog != nullptr);
         QVERIFY(dialog->Rows().isEmpty());
         QCOMPARE(dialog->Note(), QStringLiteral("没有差异。"));
+    }
+
+    void oneDifferenceIsCountedInTheSingular() {
+        Fixture f(UiLanguage::English);
+        f.window->Page0().Controls().SetText(1009, QStringLiteral("70"));
+        CompareDialog* dialog = f.files->Compare(f.reference);
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(dialog->Rows().size(), 1);
+        QCOMPARE(dialog->Note(), QStringLiteral("1 difference."));
     }
 
     void withoutReferenceSaysSo() {

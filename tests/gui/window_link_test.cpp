@@ -96,6 +96,12 @@ struct Fixture {
         return QTest::qWaitFor([&] { return !window->Busy(); }, 6000) && g_connected.load() == 1;
     }
     sim::SimController& Sim() { return demo.Controller(); }
+    // The controller no longer answers "LDGET".
+    void SilenceReads() {
+        sim::SimFaults faults = Sim().Faults();
+        faults.noReadAnswer = true;
+        Sim().SetFaults(faults);
+    }
     void ShowTab(int index) { window->Item<QTabWidget>(1034)->setCurrentIndex(index); }
 
     RecordingPrompts prompts;
@@ -173,9 +179,7 @@ private slots:
     void secondCommandIsRefusedWhileOneRuns() {
         Fixture f;
         QVERIFY(f.Open());
-        sim::SimFaults faults = f.Sim().Faults();
-        faults.noReadAnswer = true;
-        f.Sim().SetFaults(faults);
+        f.SilenceReads();
         QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
         QVERIFY(f.window->Busy());
         // Input to the window is held while the connect "sleeps"; a direct call is refused too.
@@ -265,9 +269,7 @@ private slots:
     void connectWithoutAnswerSays119() {
         Fixture f;
         QVERIFY(f.Open());
-        sim::SimFaults faults = f.Sim().Faults();
-        faults.noReadAnswer = true;
-        f.Sim().SetFaults(faults);
+        f.SilenceReads();
         QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
         QVERIFY(f.window->Busy());
         QVERIFY(!f.window->Item<QAbstractButton>(1033)->isEnabled());
