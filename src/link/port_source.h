@@ -20,8 +20,9 @@ public:
     virtual Cable CablePresence() = 0;
 };
 
-// The platform: QSerialPortInfo for the list; on Linux the cable straight from sysfs, which
-// `sysfsRoot` moves for tests. Any thread may use it.
+// The platform (port_source_<platform>.cpp): QSerialPortInfo for the list; on Linux the cable
+// straight from sysfs, which `sysfsRoot` moves for tests; on Windows from the USB ids that the
+// system's port list carries. Any thread may use it.
 class SystemPortSource : public PortSource {
 public:
     explicit SystemPortSource(std::string sysfsRoot = "/sys") : m_sysfs(std::move(sysfsRoot)) {}
@@ -42,6 +43,9 @@ public:
 private:
     PortSource& m_ports;
 };
+
+// The names of the serial ports the system lists, in its order.
+QStringList SerialPortNames();
 
 // The device a typed or listed name opens: an absolute path as typed, otherwise the platform's
 // device folder in front of the name ("/dev/" on Unix, "\\.\" on Windows). Empty stays empty.

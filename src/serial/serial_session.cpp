@@ -1,35 +1,19 @@
 #include "serial/serial_session.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+SerialSession::SerialSession() = default;
 
-// The receive thread is woken through a pipe rather than by posting Qt events to it: nothing
-// allocated by one thread is then freed by the other behind a lock the sanitizers cannot see.
-SerialSession::SerialSession() {
-    int fds[2];
-    if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) == 0) {
-        m_wakeRead = fds[0];
-        m_wakeWrite = fds[1];
-    }
-}
-
-SerialSession::~SerialSession() {
-    if (m_wakeRead >= 0) {
-        ::close(m_wakeRead);
-        ::close(m_wakeWrite);
-    }
-}
+SerialSession::~SerialSession() = default;
 
 void SerialSession::WakeReceiveThread() {
-    const char byte = 1;
-    // A full pipe already holds a wake-up.
-    [[maybe_unused]] const ssize_t ignored = ::write(m_wakeWrite, &byte, 1);
+    m_wake.Raise();
+    if (m_wakeHook) {
+        m_wakeHook();
+    }
 }
 
-void SerialSession::TakeWakeUps() {
-    char bytes[64];
-    while (::read(m_wakeRead, bytes, sizeof bytes) > 0) {
-    }
+void SerialSession::SetWakeHook(std::function<void()> hook) {
+    std::lock_guard lock(m_mutex);
+    m_wakeHook = std::move(hook);
 }
 
 void SerialSession::ReportOpened() {

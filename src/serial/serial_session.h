@@ -10,7 +10,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
+
+#include "serial/wake_signal.h"
 
 enum class SerialOpenFailure {
     None,
@@ -32,11 +35,14 @@ public:
     SerialSession& operator=(const SerialSession&) = delete;
 
     // False when the wake-up channel could not be made: no receive thread can be served.
-    bool Usable() const { return m_wakeRead >= 0; }
-    // Readable whenever another thread wants the receive thread's attention (writes queued, stop
-    // requested). The receive thread watches it and empties it with TakeWakeUps.
-    int WakeFd() const { return m_wakeRead; }
-    void TakeWakeUps();
+    bool Usable() const { return m_wake.Usable(); }
+    // Raised whenever another thread wants the receive thread's attention (writes queued, stop
+    // requested). The receive thread waits on it and clears it with TakeWakeUps.
+    qintptr WakeHandle() const { return m_wake.Handle(); }
+    void TakeWakeUps() { m_wake.Clear(); }
+    // A worker that waits on something else than the handle (the demo's in-process line) is
+    // told here too. Set by the receive thread before it reports the port open.
+    void SetWakeHook(std::function<void()> hook);
 
     // Receive thread: the port is open (writes are accepted) or could not be opened.
     void ReportOpened();
@@ -84,6 +90,6 @@ private:
     WriteJob* m_current = nullptr;
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_lowLatency{false};
-    int m_wakeRead = -1;
-    int m_wakeWrite = -1;
+    WakeSignal m_wake;
+    std::function<void()> m_wakeHook;
 };

@@ -53,16 +53,16 @@ void SerialThread::Join() {
 void SerialThread::Run(const SerialConfig& config, const std::shared_ptr<SerialSession>& session) {
     t_session = session.get();
     {
-        SerialWorker worker(config, *session);
-        const SerialOpenReport report = worker.OpenPort();
+        const std::unique_ptr<SerialWorker> worker = SerialWorker::Create(config, *session);
+        const SerialOpenReport report = worker->OpenPort();
         if (report.failure != SerialOpenFailure::None) {
             session->ReportFailed(report);
         } else {
             session->ReportOpened();
-            t_worker = &worker;
-            worker.Run();
+            t_worker = worker.get();
+            worker->Run();
             t_worker = nullptr;
-            worker.ClosePort();
+            worker->ClosePort();
         }
         // Before the worker goes: no other thread may hand it work any more.
         session->CloseWrites();

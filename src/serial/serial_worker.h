@@ -1,24 +1,14 @@
 #pragma once
-// The receive thread's side of the port: owns the QSerialPort, cuts the received bytes into
-// bursts for the callback, and performs every write. Lives and dies on the receive thread.
+// The receive thread's side of the port: opens the device, cuts what arrives into bursts for the
+// callback, and performs every write. Lives and dies on the receive thread. Each platform has its
+// own (serial_worker_linux.cpp, serial_worker_windows.cpp); the demo's in-process line has one too.
 
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QObject>
-#include <QSerialPort>
-#include <QSocketNotifier>
 #include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <functional>
-#include <vector>
+#include <memory>
 
 #include "serial/serial_session.h"
-
-#if !defined(Q_OS_UNIX)
-#error "The serial worker writes to a POSIX descriptor."
-#endif
 
 struct SerialConfig {
     QString path;
@@ -33,9 +23,7 @@ struct SerialConfig {
     std::function<bool()> deliverPromptly;
 };
 
-class SerialWorker : public QObject {
-    Q_OBJECT
-
+class SerialWorker {
 public:
     // A burst ends after this much silence...
     static constexpr int kSilenceMs = 15;
@@ -45,62 +33,34 @@ public:
     static constexpr int kWriteTimeoutMs = 2000;
     // Largest block handed to the system at once.
     static constexpr std::uint32_t kWritePiece = 1800;
+    // A read never asks for more than the system's queue would hold.
+    static constexpr std::uint32_t kMaxReadSize = 0x28000;
 
-    SerialWorker(const SerialConfig& config, SerialSession& session);
-    ~SerialWorker() override;
+    // The worker for the config's path: the demo's in-process line when one has that name,
+    // otherwise the platform's device.
+    static std::unique_ptr<SerialWorker> Create(const SerialConfig& config, SerialSession& session);
 
-    SerialOpenReport OpenPort();
+    virtual ~SerialWorker() = default;
+    SerialWorker(const SerialWorker&) = delete;
+    SerialWorker& operator=(const SerialWorker&) = delete;
+
+    virtual SerialOpenReport OpenPort() = 0;
     // Receives and writes until the session asks to stop, or until the device fails.
-    void Run();
+    virtual void Run() = 0;
     // Lets the line take what was written (bounded like a write), drops what was received, and
     // closes the device.
-    void ClosePort();
+    virtual void ClosePort() = 0;
+    virtual int WriteNow(const std::uint8_t* data, std::uint32_t length) = 0;
 
-    int WriteNow(const std::uint8_t* data, std::uint32_t length);
     // Runs the writes other threads have queued, in their order.
     void DrainWrites();
 
-private:
-    void OnWake();
-    Q_INVOKABLE void OnNewData();
-    void OnSilence();
-    void OnPortError(QSerialPort::SerialPortError error);
-    void MarkFailed();
-    bool WritePiece(int fd, const std::uint8_t* data, std::size_t size,
-                    const QDeadlineTimer& deadline);
-    void EndBurst();
-    void StartBurst();
-    // False when nothing could be read.
-    bool Deliver(qint64 count);
-    void DeliverEverything();
-    void LeaveGuard();
-    // Follows the session's low-latency wish; the first change remembers the driver's setting.
-    void ApplyLowLatency();
-    void RestoreLatency();
+protected:
+    explicit SerialWorker(SerialSession& session) : m_session(session) {}
 
-    SerialConfig m_config;
     SerialSession& m_session;
-    // First: it gives the thread the event dispatcher that the port and the timers need.
-    QEventLoop m_loop;
-    QSerialPort m_port;
-    QSocketNotifier m_wake;
-    QTimer m_silenceTimer;
-    QTimer m_burstTimer;
-    QElapsedTimer m_sinceData;
-    QElapsedTimer m_sinceBurstStart;
-    std::vector<std::uint8_t> m_buffer;
-    // Bytes at the front of the port's buffer that belong to the burst being collected.
-    qint64 m_burstBytes = 0;
-    // Callbacks in progress; bytes noticed meanwhile (by an event loop the callback runs) wait
-    // until it is back to 0, so the callback never runs inside itself.
-    int m_guard = 0;
-    bool m_dataDeferred = false;
-    // The device failed (unplugged, peer gone): the thread is on its way out.
-    bool m_failed = false;
-    // The last write left bytes in the system's queue: the next one discards them first.
-    bool m_writeIncomplete = false;
-    // The low-latency setting in force, and the driver's own from before the first change.
-    bool m_lowLatency = false;
-    bool m_lowLatencyChanged = false;
-    int m_driverFlags = 0;
 };
+
+// The platform's worker for a device (defined in serial_worker_<platform>.cpp).
+std::unique_ptr<SerialWorker> CreateDeviceWorker(const SerialConfig& config,
+                                                 SerialSession& session);

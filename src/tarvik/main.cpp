@@ -2,29 +2,13 @@
 
 #include <QApplication>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 
+#include "tarvik/display.h"
 #include "tarvik/tarvik_app.h"
 #include "tarvik/window_options.h"
-
-namespace {
-
-bool HasDisplay() {
-    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != '\0') {
-            return true;
-        }
-    }
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-    return true;
-#else
-    return false;
-#endif
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     // The options are checked before any window system is needed, so that --help and usage
@@ -41,7 +25,7 @@ int main(int argc, char* argv[]) {
     }
     if (!parsed.options->screenshotPath.isEmpty() && std::getenv("QT_QPA_PLATFORM") == nullptr) {
         // A screenshot needs no display.
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     } else if (!HasDisplay()) {
         std::fputs(
             "tarvik: no display to show the window on. Start it in a desktop session, "

@@ -12,7 +12,6 @@ int MulDiv(int a, int b, int c) {
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
 }
 
-constexpr char kStandInFamily[] = "WenQuanYi Micro Hei";
 // Characters the stand-in maps to an empty glyph, and a font that draws them.
 constexpr char16_t kBlankInStandIn[] = u"℃";
 constexpr char kSymbolFamily[] = "DejaVu Sans";
@@ -38,22 +37,8 @@ QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
     return QRect(X(x), Y(y), X(width), Y(height));
 }
 
-QFont DialogFont(const char* windowsFamily, int pointSize) {
-    QFont font;
-#ifdef Q_OS_WIN
-    font.setFamilies({QString::fromUtf8(windowsFamily)});
-#else
-    font.setFamilies({QString::fromLatin1(kStandInFamily), QString::fromUtf8(windowsFamily)});
-#endif
-    font.setPointSize(pointSize);
-    return font;
-}
-
+// Harmless where the stand-in is not in use: a font missing from the system is passed over.
 QFont FontForText(const QFont& font, const QString& text) {
-#ifdef Q_OS_WIN
-    (void)text;
-    return font;
-#else
     for (char16_t blank : kBlankInStandIn) {
         if (blank != 0 && text.contains(QChar(blank))) {
             QFont symbols = font;
@@ -64,5 +49,4 @@ QFont FontForText(const QFont& font, const QString& text) {
         }
     }
     return font;
-#endif
 }

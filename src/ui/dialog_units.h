@@ -23,8 +23,11 @@ private:
     int m_baseY;
 };
 
-// The font a dialog asks for by its Windows name, on this platform. Where the Windows fonts
-// are missing the CJK font the setup installs stands in, at the same point size.
+// The CJK font the setup installs, standing in where the Windows fonts are missing.
+inline constexpr char kStandInFamily[] = "WenQuanYi Micro Hei";
+
+// The font a dialog asks for by its Windows name, on this platform (dialog_font_<platform>.cpp):
+// the named font where it is at home, the stand-in at the same point size elsewhere.
 QFont DialogFont(const char* windowsFamily, int pointSize);
 
 // The font for a text in `font`: where the stand-in CJK font draws a character of the text as

@@ -4,10 +4,15 @@
 // Tests put a fake in place.
 
 #include <QObject>
+#include <optional>
 
 enum class SideKey { LeftShift, RightShift, LeftControl };
 
 class QEvent;
+class QKeyEvent;
+
+// Which side key an event is about, from its native codes (key_side_<platform>.cpp).
+std::optional<SideKey> NativeKeySide(const QKeyEvent& key);
 
 class KeyState {
 public:

@@ -3,14 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSoundEffect>
-#include <QUrl>
-
-SoundEffects::SoundEffects() = default;
-
-SoundEffects::~SoundEffects() {
-    qDeleteAll(m_effects);
-}
 
 QStringList SoundEffects::SearchFolders() {
     const QString program = QCoreApplication::applicationDirPath();
@@ -30,18 +22,4 @@ QString SoundEffects::Locate(const QString& fileName) {
         }
     }
     return {};
-}
-
-void SoundEffects::Play(const QString& fileName) {
-    // The working directory can change between plays, like the original's lookup by bare name.
-    const QString path = Locate(fileName);
-    if (path.isEmpty()) {
-        return;
-    }
-    QSoundEffect*& effect = m_effects[path];
-    if (effect == nullptr) {
-        effect = new QSoundEffect;
-        effect->setSource(QUrl::fromLocalFile(path));
-    }
-    effect->play();
 }

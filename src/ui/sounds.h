@@ -2,12 +2,9 @@
 // Short sounds at the steps of a production run, played by bare file name without waiting.
 // Behind an interface so that tests hear nothing and can tell what was played.
 
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
-
-class QSoundEffect;
 
 class Sounds {
 public:
@@ -18,7 +15,8 @@ public:
 };
 
 // Looks the name up in the working directory, next to the program, in the installed data
-// folder and in the source tree's defaults, in that order.
+// folder and in the source tree's defaults, in that order. The playing is the platform's
+// (sound_player_<platform>.cpp): Qt Multimedia on Linux, the system's PlaySound on Windows.
 class SoundEffects : public Sounds {
 public:
     SoundEffects();
@@ -30,5 +28,6 @@ public:
     static QStringList SearchFolders();
 
 private:
-    QHash<QString, QSoundEffect*> m_effects;
+    struct Player;
+    std::unique_ptr<Player> m_player;
 };
