@@ -4,17 +4,15 @@
 #include <mutex>
 
 #include "app/string_table.h"
+#include "cli/console_text.h"
 
 namespace {
 // Progress comes from the receive thread while the main thread may report; keep lines whole.
 std::mutex g_printLock;
 
 void Print(std::FILE* stream, const QString& line) {
-    const QByteArray bytes = line.toUtf8();
     std::lock_guard<std::mutex> lock(g_printLock);
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    WriteConsoleText(stream, line + QLatin1Char('\n'));
 }
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "app/profile_settings.h"
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
+#include "cli/console_text.h"
 #include "serial/serial.h"
 #include "serial/serial_message_sink.h"
 
@@ -86,6 +87,7 @@ int Dispatch(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    PrepareConsoleStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("tarvik-cli");
     const QStringList arguments = QCoreApplication::arguments();

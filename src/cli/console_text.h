@@ -1,0 +1,13 @@
+#pragma once
+// Text to the command line's output streams (console_text_<platform>.cpp). Pipes and files get
+// UTF-8 on every platform, so a script reads the same bytes everywhere; a Windows console gets
+// the text as the console shows it, whatever its code page.
+
+#include <QString>
+#include <cstdio>
+
+void WriteConsoleText(std::FILE* stream, const QString& text);
+
+// Once at start: standard output and error carry bytes as written (no newline translation), so
+// a parameter file written to stdout is the same file on every platform.
+void PrepareConsoleStreams();
