@@ -3,8 +3,6 @@
 // process. Prints the process's CPU time per minute and as a share of one core; the goal is
 // under 1 %. Exit code 0 when the goal is met.
 
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -13,19 +11,7 @@
 
 #include "link/cable_watcher.h"
 #include "link/port_source.h"
-
-namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-}  // namespace
+#include "process_cpu_time.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
