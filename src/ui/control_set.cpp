@@ -200,6 +200,9 @@ QWidget* ControlSet::Create(const ControlSpec& spec, QWidget* parent) {
             auto* edit = new QLineEdit(caption, parent);
             edit->setReadOnly(spec.style & kReadOnly);
             if (spec.style & kDigitsOnly) {
+                // Each typed character is checked on its own; the validator still keeps a
+                // pasted text out of an edit that holds only digits.
+                edit->installEventFilter(new DigitsOnlyInput(edit));
                 edit->setValidator(new QRegularExpressionValidator(
                     QRegularExpression(QStringLiteral("[0-9]*")), edit));
             }

@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <QCoreApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -69,6 +71,57 @@ void UpDown::resizeEvent(QResizeEvent* event) {
     const int half = height() / 2;
     m_up->setGeometry(0, 0, width(), half);
     m_down->setGeometry(0, half, width(), height() - half);
+}
+
+namespace {
+
+QString DigitsOf(const QString& text) {
+    QString digits;
+    for (QChar c : text) {
+        if (c >= u'0' && c <= u'9') {
+            digits += c;
+        }
+    }
+    return digits;
+}
+
+// Whether the key would insert its text, as the edit itself decides it: not with Ctrl (or
+// Ctrl+Shift) alone, and only printable or format characters.
+bool InsertsText(const QKeyEvent& key) {
+    const QString text = key.text();
+    if (text.isEmpty()) {
+        return false;
+    }
+    const Qt::KeyboardModifiers modifiers = key.modifiers();
+    if (modifiers == Qt::ControlModifier ||
+        modifiers == (Qt::ShiftModifier | Qt::ControlModifier)) {
+        return false;
+    }
+    const QChar first = text.front();
+    return first.isPrint() || first.category() == QChar::Other_Format ||
+           first.category() == QChar::Other_PrivateUse || first.isHighSurrogate();
+}
+
+}  // namespace
+
+bool DigitsOnlyInput::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (InsertsText(*key) && DigitsOf(key->text()) != key->text()) {
+            return true;
+        }
+    } else if (event->type() == QEvent::InputMethod) {
+        // A composed text goes in without its non-digits; the composition itself stays.
+        const auto* input = static_cast<QInputMethodEvent*>(event);
+        const QString digits = DigitsOf(input->commitString());
+        if (digits != input->commitString()) {
+            QInputMethodEvent filtered(input->preeditString(), input->attributes());
+            filtered.setCommitString(digits, input->replacementStart(), input->replacementLength());
+            QCoreApplication::sendEvent(watched, &filtered);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 // The few controls the original platform has and Qt does not: an up-down attached to an edit,
-// a static text that reports clicks, and a three-state box with push-button look.
+// a static text that reports clicks, a three-state box with push-button look, and the filter
+// of an edit that takes digits only as typed input.
 
 #include <QLabel>
 #include <QPushButton>
@@ -41,6 +42,19 @@ private:
     int m_minimum = 0;
     int m_maximum = 100;
     int m_position = 0;
+};
+
+// Refuses every typed character that is not a digit, whatever the edit already holds: a text
+// the program put there (a fraction from a preset or a read) never switches the rule off, as a
+// whole-text validator would once the text no longer passes it. Shortcuts and editing keys
+// pass as they are.
+class DigitsOnlyInput : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 class ClickableLabel : public QLabel {

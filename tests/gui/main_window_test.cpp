@@ -245,6 +245,23 @@ private slots:
         QCOMPARE(f.window->m_autoDelay, 99u);  // after 1010: not read
     }
 
+    // The calibration edits take digits only as typed input, also once the program has put a
+    // fraction there.
+    void calibrationEditsStayFilteredAfterAFraction() {
+        Fixture f(UiLanguage::English);
+        for (int id : {1010, 1011, 1012}) {
+            f.window->Controls().SetText(id, QStringLiteral("49.5"));
+            auto* edit = f.window->Item<QLineEdit>(id);
+            edit->setCursorPosition(0);
+            QTest::keyClicks(edit, QStringLiteral("-"));
+            edit->end(false);
+            QTest::keyClicks(edit, QStringLiteral(".x-"));
+            QCOMPARE(edit->text(), QStringLiteral("49.5"));
+            QTest::keyClicks(edit, QStringLiteral("3"));
+            QCOMPARE(edit->text(), QStringLiteral("49.53"));
+        }
+    }
+
     void exchangeRefusesARadioGroupWithNothingChecked_data() {
         QTest::addColumn<int>("group");
         QTest::addColumn<QString>("message");

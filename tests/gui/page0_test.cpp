@@ -229,6 +229,26 @@ private slots:
         QCOMPARE(digits->text(), QStringLiteral("525"));
     }
 
+    // A preset puts fractions into edits that take digits only as typed input; typing stays
+    // filtered, so "-52.5" can never be typed and written to the controller.
+    void digitsOnlyEditsStayFilteredAfterAPresetFraction() {
+        RecordingPrompts prompts;
+        PageFixture f;
+        Pick(f.page.m_voltageCombo, 1);  // 60V
+        for (int id : {1010, 1011, 1012}) {
+            QLineEdit* edit = f.page.Item<QLineEdit>(id);
+            const QString preset = edit->text();
+            edit->setCursorPosition(0);
+            QTest::keyClicks(edit, QStringLiteral("-"));
+            edit->end(false);
+            QTest::keyClicks(edit, QStringLiteral(".x-"));
+            QCOMPARE(edit->text(), preset);
+            QTest::keyClicks(edit, QStringLiteral("7"));
+            QCOMPARE(edit->text(), preset + QStringLiteral("7"));
+        }
+        QCOMPARE(f.page.Controls().Text(1010), QStringLiteral("52.57"));
+    }
+
     void initShowsZerosAndTips() {
         SetUiLanguage(UiLanguage::English);
         Cpage0 page(UiLanguage::English);
