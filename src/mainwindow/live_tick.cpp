@@ -59,6 +59,11 @@ void CTarvikDlg::OnTimer() {
     }
     g_frameParser.IdleTick();
 
+    // The cable selector goes out from the fields and the "Auto_B" box as they stand now, so a
+    // read's refresh or a changed box shows in this very request, not in the one after it.
+    m_remote.m_canNode = m_canNode;
+    m_remote.m_canBitRate = m_canBitRate;
+    m_remote.m_autoMatchCheck = Item<QAbstractButton>(1047)->isChecked();
     // The chart polls like the display page while it is open, under the same rules.
     const bool polling = DisplayPageShown() || m_chart->Polling();
     const TickRequest request =

@@ -123,6 +123,7 @@ private slots:
     void cleanup() {
         g_connected = 0;
         g_writeAcknowledged = 1;
+        g_firstGenCable = 0;
     }
 
     void openAndClosePort() {
@@ -390,6 +391,45 @@ private slots:
         // Back to rest, which the trackbar keeps inside its range.
         QCOMPARE(throttle->value(), std::clamp(50, throttle->minimum(), throttle->maximum()));
         QTRY_VERIFY_WITH_TIMEOUT(!f.Sim().LastStatusRequest()->remoteOn, 5000);
+    }
+
+    // Bytes 5 and 6 carry the cable's node and bit rate as they are when the request goes out:
+    // the first request after a read carries what the read set, and an "Auto_B" change shows in
+    // the very next request.
+    void cableSelectorIsTheOneOfThisTick() {
+        Fixture f;
+        sim::SimParameterSet set = f.Sim().Parameters();
+        set.SetByte(6, 21, 0x25);  // node F, 250K, no automatic matching
+        f.Sim().SetParameters(set);
+        f.window->RevealServiceControls(true);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1049), Qt::LeftButton);
+        QCOMPARE(g_firstGenCable.load(), 1);
+        QVERIFY(f.Open());
+        f.ShowTab(3);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= 2, 5000);
+        QCOMPARE(f.Sim().LastStatusRequest()->nodeSelector, std::uint8_t('O'));
+        QCOMPARE(f.Sim().LastStatusRequest()->bitRateSelector, std::uint8_t('W'));
+
+        // The connect waits a second before it looks: every earlier request has arrived.
+        QVERIFY(f.Connect());
+        const std::size_t read = f.Sim().StatusRequests().size();
+        QTRY_VERIFY_WITH_TIMEOUT(f.Sim().StatusRequests().size() > read, 5000);
+        QCOMPARE(f.Sim().StatusRequests()[read].nodeSelector, std::uint8_t('T'));
+        QCOMPARE(f.Sim().StatusRequests()[read].bitRateSelector, std::uint8_t('Y'));
+
+        for (const bool autoMatch : {true, false}) {
+            // Off the display page nothing is sent; what was sent arrives meanwhile.
+            f.ShowTab(0);
+            QTest::qWait(500);
+            QTest::mouseClick(f.window->Item<QAbstractButton>(1047), Qt::LeftButton);
+            QCOMPARE(f.window->Item<QAbstractButton>(1047)->isChecked(), autoMatch);
+            const std::size_t changed = f.Sim().StatusRequests().size();
+            f.ShowTab(3);
+            QTRY_VERIFY_WITH_TIMEOUT(f.Sim().StatusRequests().size() > changed, 5000);
+            QCOMPARE(f.Sim().StatusRequests()[changed].bitRateSelector,
+                     std::uint8_t(autoMatch ? 'A' : 'Y'));
+            QCOMPARE(f.Sim().StatusRequests()[changed].nodeSelector, std::uint8_t('T'));
+        }
     }
 
     void calibrationStoreRidesOnExactlyTwoRequests() {
