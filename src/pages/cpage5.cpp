@@ -69,6 +69,8 @@ DialogTemplate Build() {
         {1054, K::Radio, "P档", "P", 276, 138, 44, 10, kGroup},
         {1055, K::Radio, "防盗", "ANTITHEFT", 276, 148, 44, 10, kGroup},
         {1056, K::Radio, "发电", "Regen", 276, 158, 44, 10, kGroup},
+        // Under "SIDE", so the English lamp reads "SIDE STAND"; nothing refers to it.
+        {1076, K::Label, "", "STAND", 257, 168, 24, 8, kEnglishOnly},
     };
     t.controls.insert(t.controls.end(), rest.begin(), rest.end());
     return t;

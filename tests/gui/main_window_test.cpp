@@ -436,6 +436,16 @@ private slots:
         QVERIFY(tip.contains(QStringLiteral("\n0x8000  ICS1_ERR\n")));
     }
 
+    // The English template has the "STAND" label; the Chinese one has no such control.
+    void displayPageStandLabel() {
+        const Cpage5 english(UiLanguage::English);
+        QVERIFY(english.Controls().Has(1076));
+        QCOMPARE(english.Controls().Text(1076), QStringLiteral("STAND"));
+        QVERIFY(!english.Controls().Control(1076)->isHidden());
+        const Cpage5 chinese(UiLanguage::Chinese);
+        QVERIFY(!chinese.Controls().Has(1076));
+    }
+
     void displayPageShowsAStatus() {
         Fixture f(UiLanguage::Chinese);
         LiveStatus status;
