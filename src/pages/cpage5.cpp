@@ -84,7 +84,15 @@ const DialogTemplate& DisplayPageTemplate() {
 }  // namespace
 
 Cpage5::Cpage5(UiLanguage language, QWidget* parent)
-    : TemplateWidget(DisplayPageTemplate(), language, parent) {}
+    : TemplateWidget(DisplayPageTemplate(), language, parent) {
+    // Each lamp is a radio button alone in its group: a click leaves it as it is, lit or dark.
+    for (int id : {1041, 1052, 1053, 1054, 1055, 1056}) {
+        if (auto* lamp = Item<QAbstractButton>(id)) {
+            connect(lamp, &QAbstractButton::clicked, lamp,
+                    [lamp](bool checked) { lamp->setChecked(!checked); });
+        }
+    }
+}
 
 void Cpage5::OnInitDialog() {
     UpdateData(false);

@@ -446,6 +446,31 @@ private slots:
         QVERIFY(!chinese.Controls().Has(1076));
     }
 
+    // The lamps only show: a click or the space bar leaves each as it is, lit or dark.
+    void lampsKeepTheirStateWhenClicked_data() {
+        QTest::addColumn<int>("field");
+        QTest::newRow("lit") << 0;
+        QTest::newRow("dark") << 1;
+    }
+    void lampsKeepTheirStateWhenClicked() {
+        QFETCH(int, field);
+        Fixture f(UiLanguage::English);
+        Cpage5& page = f.window->Page5();
+        for (int* lamp : {&page.m_reverseLamp, &page.m_parkLamp, &page.m_brakeLamp,
+                          &page.m_antiTheftLamp, &page.m_sideStandLamp, &page.m_regenLamp}) {
+            *lamp = field;
+        }
+        page.UpdateData(false);
+        for (int id : {1041, 1054, 1052, 1055, 1053, 1056}) {
+            auto* lamp = page.Item<QAbstractButton>(id);
+            QTest::mouseClick(lamp, Qt::LeftButton);
+            QVERIFY2(lamp->isChecked() == (field == 0), qPrintable(QString::number(id)));
+            lamp->setFocus();
+            QTest::keyClick(lamp, Qt::Key_Space);
+            QVERIFY2(lamp->isChecked() == (field == 0), qPrintable(QString::number(id)));
+        }
+    }
+
     void displayPageShowsAStatus() {
         Fixture f(UiLanguage::Chinese);
         LiveStatus status;
