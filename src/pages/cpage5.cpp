@@ -46,9 +46,10 @@ DialogTemplate Build() {
     };
     int row = 0;
     for (const FaultCaption& fault : kFaultCaptions) {
-        // Nine rows from y 45 to 151.
+        // Nine rows down to y 151. Here a frame's caption takes a whole line above the frame's
+        // top line, so the first row starts a little lower than 45 to stay clear of both.
         t.controls.push_back(
-            {fault.id, K::CheckBox, fault.chinese, fault.english, 189, 45 + row * 106 / 8, 56, 10});
+            {fault.id, K::CheckBox, fault.chinese, fault.english, 189, 48 + row * 103 / 8, 56, 10});
         ++row;
     }
     const std::vector<ControlSpec> rest = {

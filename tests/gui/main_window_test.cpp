@@ -2,11 +2,14 @@
 // the check value colour, its exchange, the key filter, the tips, the display page and About.
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QtTest>
 #include <memory>
@@ -42,6 +45,19 @@ struct Fixture {
     HeldKeys keys;
     std::unique_ptr<CTarvikDlg> window;
 };
+
+// What a check box draws: its indicator and its caption's text.
+QRect DrawnPart(const QCheckBox& box) {
+    QStyleOptionButton option;
+    option.initFrom(&box);
+    option.text = box.text();
+    const QStyle* style = box.style();
+    const QRect indicator = style->subElementRect(QStyle::SE_CheckBoxIndicator, &option, &box);
+    const QRect contents = style->subElementRect(QStyle::SE_CheckBoxContents, &option, &box);
+    const QRect text = style->itemTextRect(box.fontMetrics(), contents,
+                                           Qt::AlignLeft | Qt::AlignVCenter, true, box.text());
+    return indicator.united(text).translated(box.pos());
+}
 
 void SendKey(QWidget* target, Qt::Key key, const QString& text = QString()) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -444,6 +460,46 @@ private slots:
         QVERIFY(!english.Controls().Control(1076)->isHidden());
         const Cpage5 chinese(UiLanguage::Chinese);
         QVERIFY(!chinese.Controls().Has(1076));
+    }
+
+    // Every fault box is drawn whole: below its frame's caption and top line, inside its own
+    // control, and under no other control.
+    void faultBoxesAreFullyVisible_data() {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("zh") << false;
+        QTest::newRow("en") << true;
+    }
+    void faultBoxesAreFullyVisible() {
+        QFETCH(bool, english);
+        const Cpage5 page(english ? UiLanguage::English : UiLanguage::Chinese);
+        auto* group = qobject_cast<QGroupBox*>(StaticWithCaption(
+            page, english ? QStringLiteral("Fault display") : QStringLiteral("故障显示")));
+        QVERIFY(group != nullptr);
+        const QRect inside = group->contentsRect().translated(group->pos());
+        for (const FaultBox& fault : kFaultBoxes) {
+            const auto* box = page.Item<QCheckBox>(fault.m_controlId);
+            const QRect drawn = DrawnPart(*box);
+            const QString where = QStringLiteral("%1 %2: %3,%4 to %5,%6 in the frame's %7,%8 to %9")
+                                      .arg(fault.m_controlId)
+                                      .arg(box->text())
+                                      .arg(drawn.left())
+                                      .arg(drawn.top())
+                                      .arg(drawn.right())
+                                      .arg(drawn.bottom())
+                                      .arg(inside.left())
+                                      .arg(inside.top())
+                                      .arg(inside.bottom());
+            QVERIFY2(drawn.top() >= inside.top() && drawn.bottom() <= inside.bottom() &&
+                         drawn.left() >= inside.left(),
+                     qPrintable(where));
+            QVERIFY2(box->geometry().contains(drawn), qPrintable(where));
+            for (const QWidget* other : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (other != box && other != group && !other->isHidden()) {
+                    QVERIFY2(!other->geometry().intersects(drawn),
+                             qPrintable(where + QStringLiteral(" under ") + other->objectName()));
+                }
+            }
+        }
     }
 
     // The lamps only show: a click or the space bar leaves each as it is, lit or dark.
