@@ -43,18 +43,19 @@ void CTarvikDlg::OnConnectClicked() {
     }
     auto* button = Item<QAbstractButton>(1033);
     button->setEnabled(false);
+    // The button comes back only after the outcome's message has been closed.
     const Refusal refusal = m_connect->Start([this, button](ConnectOutcome outcome) {
-        button->setEnabled(true);
         UpdateBusy();
         if (outcome == ConnectOutcome::kNoResponse) {
             AppPrompts().Message(Tr(119));
         }
+        button->setEnabled(true);
         emit ConnectFinished(outcome);
         emit ConnectEnded();
     });
     if (refusal != Refusal::kNone) {
-        button->setEnabled(true);
         ShowRefusal(refusal);
+        button->setEnabled(true);
         emit ConnectEnded();
         return;
     }

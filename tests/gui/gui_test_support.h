@@ -21,7 +21,12 @@ public:
     RecordingPrompts() : m_previous(SetAppPrompts(this)) {}
     ~RecordingPrompts() override { SetAppPrompts(m_previous); }
 
-    void Message(const QString& text) override { messages << text; }
+    void Message(const QString& text) override {
+        messages << text;
+        if (whileMessage) {
+            whileMessage();
+        }
+    }
     bool Confirm(const QString& text) override {
         confirmations << text;
         return confirmAnswer;
@@ -46,6 +51,8 @@ public:
     QString saveAnswer;
     // What else happens while the open dialog is up (the port closing, say).
     std::function<void()> whileOpenDialog;
+    // What the test looks at while a message is up.
+    std::function<void()> whileMessage;
 
 private:
     Prompts* m_previous;

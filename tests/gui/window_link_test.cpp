@@ -123,6 +123,7 @@ private slots:
     void cleanup() {
         g_connected = 0;
         g_writeAcknowledged = 1;
+        g_modem.m_busy = 0;
         g_firstGenCable = 0;
     }
 
@@ -285,6 +286,36 @@ private slots:
         QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
         QCOMPARE(f.prompts.messages, QStringList{Tr(120)});
         QVERIFY(f.window->Item<QAbstractButton>(1033)->isEnabled());
+    }
+
+    // "Conect" stays disabled while the connect's message is open and comes back after it.
+    void connectButtonReturnsAfterItsMessage_data() {
+        QTest::addColumn<int>("message");
+        QTest::newRow("port closed") << 120;
+        QTest::newRow("download running") << 124;
+        QTest::newRow("no answer") << 119;
+    }
+    void connectButtonReturnsAfterItsMessage() {
+        QFETCH(int, message);
+        Fixture f;
+        auto* button = f.window->Item<QAbstractButton>(1033);
+        QList<bool> enabledDuringMessage;
+        f.prompts.whileMessage = [&] { enabledDuringMessage << button->isEnabled(); };
+        if (message != 120) {
+            QVERIFY(f.Open());
+        }
+        if (message == 124) {
+            g_modem.m_busy = 1;
+        }
+        if (message == 119) {
+            f.SilenceReads();
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 6000);
+        g_modem.m_busy = 0;
+        QCOMPARE(f.prompts.messages, QStringList{Tr(message)});
+        QCOMPARE(enabledDuringMessage, QList<bool>{false});
+        QVERIFY(button->isEnabled());
     }
 
     void displayPagePollsAndShowsLiveValues() {
