@@ -287,8 +287,10 @@ void DownloadControl::StepAutoModes() {
             Play(step.m_sound);
             break;
         case AutoAction::kDownload: {
-            // As the button does: the controls from the fields, so the variant follows the field.
-            m_window.UpdateData(false);
+            // As the button does: the controls from the fields, so the variant follows the field,
+            // once the port has passed the start's first check.
+            if (m_link.IsOpen())
+                m_window.UpdateData(false);
             const unsigned calib =
                 ScanUnsigned(m_window.Controls().Text(kVoltageCalibEdit)).value_or(0);
             const std::string_view sound = step.m_sound;

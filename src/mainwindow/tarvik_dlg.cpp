@@ -180,8 +180,11 @@ void CTarvikDlg::OnDownloadClicked() {
     if (Busy()) {
         return;
     }
-    // The boot-entry variant follows the field, not whatever text the edit holds now.
-    UpdateData(false);
+    // The boot-entry variant follows the field, not whatever text the edit holds now. With the
+    // port closed the start is refused first, and typed text stays as it was.
+    if (m_link->IsOpen()) {
+        UpdateData(false);
+    }
     m_download->OnDownloadClicked(m_voltageCalibValue);
 }
 

@@ -261,6 +261,24 @@ private slots:
         QCOMPARE(f.window->m_autoDelay, 99u);  // after 1010: not read
     }
 
+    // A download with the port closed is refused before the controls are written from the
+    // fields: what was typed and not yet read stays.
+    void downloadWithThePortClosedKeepsTypedText() {
+        Fixture f(UiLanguage::English);
+        const QList<std::pair<int, QString>> typed = {{1010, "4321"}, {1011, "77"}, {1012, "9"},
+                                                      {1019, "15"},   {1022, "3"},  {1023, "30"}};
+        for (const auto& [id, text] : typed) {
+            auto* edit = f.window->Item<QLineEdit>(id);
+            edit->clear();
+            QTest::keyClicks(edit, text);
+        }
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+        QCOMPARE(f.prompts.messages, QStringList{Tr(120)});
+        for (const auto& [id, text] : typed) {
+            QCOMPARE(f.Text(id), text);
+        }
+    }
+
     // The calibration edits take digits only as typed input, also once the program has put a
     // fraction there.
     void calibrationEditsStayFilteredAfterAFraction() {
