@@ -8,6 +8,7 @@
 namespace {
 
 constexpr CliText kNoDifference{"no differences", "没有差异"};
+constexpr CliText kOneDifference{"1 field differs", "1 项不同"};
 constexpr CliText kDifferences{"%1 fields differ", "%1 项不同"};
 
 // The file's seven blocks, or the exit code after the message.
@@ -100,6 +101,7 @@ int RunDiff(const QStringList& arguments) {
         PrintError(Text(kNoDifference));
         return kExitOk;
     }
-    PrintError(Text(kDifferences).arg(differences.size()));
+    PrintError(differences.size() == 1 ? Text(kOneDifference)
+                                       : Text(kDifferences).arg(differences.size()));
     return kExitDifferent;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "e2e_support.h"
@@ -103,6 +104,43 @@ TEST_F(DiffTest, FilesThatDifferPrintOneLinePerShownFieldAndExitFive) {
     EXPECT_EQ(backward.exitCode, 5) << Describe(backward);
     EXPECT_EQ(backward.out, Reversed(QString::fromUtf8(kFactoryToChanged))) << Describe(backward);
 }
+
+struct CountCase {
+    const char* name;
+    sim::SimParameterSet second;
+    const char* lang;
+    const char* summary;  // the last line on stderr
+};
+
+void PrintTo(const CountCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DiffCountTest : public DiffTest, public testing::WithParamInterface<CountCase> {};
+
+TEST_P(DiffCountTest, SummaryCountsTheFieldsInTheRightNumber) {
+    const QString first = WriteSet("factory.ini", sim::SimParameterSet::Default());
+    const QString second = WriteSet("second.ini", GetParam().second);
+
+    const CliResult r = m_cli.Run({"diff", first, second, "--lang", GetParam().lang});
+
+    EXPECT_EQ(r.exitCode, 5) << Describe(r);
+    EXPECT_EQ(r.err.trimmed().split('\n').last().toStdString(), GetParam().summary) << Describe(r);
+}
+
+sim::SimParameterSet OnlyPolePairsChanged() {
+    sim::SimParameterSet p = sim::SimParameterSet::Default();
+    p.SetByte(3, 18, 7);
+    return p;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Summary, DiffCountTest,
+    testing::Values(CountCase{"OneEnglish", OnlyPolePairsChanged(), "en", "1 field differs"},
+                    CountCase{"OneChinese", OnlyPolePairsChanged(), "zh", "1 项不同"},
+                    CountCase{"NineEnglish", ChangedSet(), "en", "9 fields differ"},
+                    CountCase{"NineChinese", ChangedSet(), "zh", "9 项不同"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct SameCase {
     const char* name;
