@@ -14,14 +14,6 @@ std::optional<SideKey> NativeKeySide(const QKeyEvent& key) {
         default:
             break;
     }
-    // Platforms without native codes: take a Shift or Ctrl key as the left one.
-    if (key.nativeVirtualKey() == 0) {
-        if (key.key() == Qt::Key_Shift) {
-            return SideKey::LeftShift;
-        }
-        if (key.key() == Qt::Key_Control) {
-            return SideKey::LeftControl;
-        }
-    }
-    return std::nullopt;
+    // Platforms without native codes.
+    return key.nativeVirtualKey() == 0 ? SideWithoutNativeCode(key) : std::nullopt;
 }

@@ -16,13 +16,5 @@ std::optional<SideKey> NativeKeySide(const QKeyEvent& key) {
             break;
     }
     // Synthesised events (tests, input methods) carry no scan code.
-    if (key.nativeScanCode() == 0) {
-        if (key.key() == Qt::Key_Shift) {
-            return SideKey::LeftShift;
-        }
-        if (key.key() == Qt::Key_Control) {
-            return SideKey::LeftControl;
-        }
-    }
-    return std::nullopt;
+    return key.nativeScanCode() == 0 ? SideWithoutNativeCode(key) : std::nullopt;
 }

@@ -3,6 +3,16 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
+std::optional<SideKey> SideWithoutNativeCode(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Shift) {
+        return SideKey::LeftShift;
+    }
+    if (key.key() == Qt::Key_Control) {
+        return SideKey::LeftControl;
+    }
+    return std::nullopt;
+}
+
 NativeKeyState::NativeKeyState(QObject* parent) : QObject(parent) {
     QCoreApplication::instance()->installEventFilter(this);
 }

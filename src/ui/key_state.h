@@ -13,6 +13,8 @@ class QKeyEvent;
 
 // Which side key an event is about, from its native codes (key_side_<platform>.cpp).
 std::optional<SideKey> NativeKeySide(const QKeyEvent& key);
+// For an event without native codes: a Shift or Ctrl key taken as the left one.
+std::optional<SideKey> SideWithoutNativeCode(const QKeyEvent& key);
 
 class KeyState {
 public:
