@@ -1,7 +1,13 @@
 #include "serial/serial_worker.h"
 
+#include "serial/memory_line.h"
+#include "serial/serial_worker_memory.h"
+
 std::unique_ptr<SerialWorker> SerialWorker::Create(const SerialConfig& config,
                                                    SerialSession& session) {
+    if (std::shared_ptr<MemoryLine> line = MemoryLine::Find(config.path)) {
+        return std::make_unique<MemorySerialWorker>(config, session, std::move(line));
+    }
     return CreateDeviceWorker(config, session);
 }
 
