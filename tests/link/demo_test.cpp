@@ -1,5 +1,6 @@
-// Demo mode: the in-process controller on its pseudo-terminal is a working peer for the link,
-// found first in the port list, with its cable reported present.
+// Demo mode: the in-process controller behind the platform's demo port (a pseudo-terminal here)
+// and behind the in-memory line is a working peer for the link, found first in the port list,
+// with its cable reported present.
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,26 @@
 #include "link/port_search.h"
 #include "link/port_source.h"
 #include "link_test_support.h"
-#include "sim/demo_controller.h"
+#include "tarvik/demo_port.h"
+#include "tarvik/memory_demo_port.h"
+#include "test_case_name.h"
 
 namespace {
 
 using link_test::FakePortSource;
 using link_test::LinkFixture;
 
-using DemoTest = LinkFixture;
+struct DemoCase {
+    const char* name;
+    std::unique_ptr<DemoPort> (*make)();
+};
 
-TEST_F(DemoTest, DemoDeviceIsListedFirstAndAnswersTheLink) {
-    sim::DemoController demo;
-    const QString path = demo.Start();
-    ASSERT_FALSE(path.isEmpty()) << demo.ErrorString().toStdString();
-    EXPECT_EQ(demo.DevicePath(), path);
+class DemoTest : public LinkFixture, public testing::WithParamInterface<DemoCase> {};
+
+TEST_P(DemoTest, DemoDeviceIsListedFirstAndAnswersTheLink) {
+    const std::unique_ptr<DemoPort> demo = GetParam().make();
+    const QString path = demo->Start();
+    ASSERT_FALSE(path.isEmpty()) << demo->ErrorString().toStdString();
 
     FakePortSource platform;
     platform.m_ports = QStringList{"ttyS0"};
@@ -33,8 +40,8 @@ TEST_F(DemoTest, DemoDeviceIsListedFirstAndAnswersTheLink) {
     const auto names = SearchPorts(source, path);
     ASSERT_TRUE(names.has_value());
     EXPECT_EQ(names->first(), path);
-    ASSERT_EQ(PortPathForName(names->first()), path);
 
+    // As the port row opens the listed name.
     ASSERT_TRUE(m_link->Open(PortPathForName(names->first()), 9600, false));
     int blocks = 0;
     QObject::connect(m_link.get(), &ControllerLink::parameterBlockReceived, m_link.get(),
@@ -43,6 +50,15 @@ TEST_F(DemoTest, DemoDeviceIsListedFirstAndAnswersTheLink) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return blocks == 7; }, 3000));
     m_link->Close();
 }
+
+INSTANTIATE_TEST_SUITE_P(Ports, DemoTest,
+                         testing::Values(DemoCase{"Platform", CreateDemoPort},
+                                         DemoCase{"InMemory",
+                                                  [] {
+                                                      return std::unique_ptr<DemoPort>(
+                                                          std::make_unique<MemoryDemoPort>());
+                                                  }}),
+                         CaseName());
 
 TEST(DemoPortSource, ReportsTheSimulatedCablePresent) {
     FakePortSource platform;
