@@ -115,7 +115,8 @@ TEST_F(SerialWriteTest, WritesFromManyThreadsStayWholeAndOrdered) {
     constexpr int kWriters = 4;
     constexpr int kFrames = 60;
     auto frame = [](int writer, int seq) {
-        std::string f = "<" + std::to_string(writer) + ":" + std::to_string(seq) + ":";
+        std::string f = "<";
+        f.append(std::to_string(writer)).append(":").append(std::to_string(seq)).append(":");
         f.resize(30, static_cast<char>('a' + writer));
         return f + ">";
     };
@@ -171,14 +172,14 @@ TEST_F(SerialWriteTest, CallbackEchoesWhileAnotherThreadWrites) {
     }
     std::size_t framesLength = 0;
     for (int i = 0; i < kFrames; ++i) {
-        framesLength += ("<" + std::to_string(i) + ">").size();
+        framesLength += std::to_string(i).size() + 2;
     }
 
     std::vector<std::uint8_t> received;
     std::thread reader([&] { received = m_peer.Receive(lower.size() + framesLength, 15s); });
     std::thread window([&] {
         for (int i = 0; i < kFrames; ++i) {
-            EXPECT_EQ(WriteText(m_port, "<" + std::to_string(i) + ">"), 1);
+            EXPECT_EQ(WriteText(m_port, std::string("<").append(std::to_string(i)).append(">")), 1);
             std::this_thread::sleep_for(1ms);
         }
     });
@@ -205,7 +206,7 @@ TEST_F(SerialWriteTest, CallbackEchoesWhileAnotherThreadWrites) {
     EXPECT_EQ(echoes, lower);
     std::string expectedFrames;
     for (int i = 0; i < kFrames; ++i) {
-        expectedFrames += "<" + std::to_string(i) + ">";
+        expectedFrames += std::string("<").append(std::to_string(i)).append(">");
     }
     EXPECT_EQ(frames, expectedFrames);
 }
