@@ -116,6 +116,7 @@ void ModemSender::Init(void* user) {
     std::lock_guard lock(m_lock);
     m_callbackUser = user;
     m_imageSize = 0;
+    m_acknowledged = 0;
     m_blockNumber = 0;
     m_blockSize = kModemShortBlock;
     m_state = ModemState::kWaitStart;
@@ -137,6 +138,7 @@ ModemLoad ModemSender::SetFileInfo(std::string_view name, std::uint32_t size) {
     m_imageSize = size;
     m_blockNumber = 1;
     m_offset = 0;
+    m_acknowledged = 0;
     m_blockSize = kModemShortBlock;
     m_state = ModemState::kWaitStart;
     m_crcRequestCount = 0;
@@ -166,6 +168,11 @@ ModemState ModemSender::State() const {
 int ModemSender::Percent() const {
     std::lock_guard lock(m_lock);
     return m_percent;
+}
+
+std::uint32_t ModemSender::AcknowledgedBytes() const {
+    std::lock_guard lock(m_lock);
+    return m_acknowledged;
 }
 
 void ModemSender::PushByte(std::uint8_t b) {
@@ -254,6 +261,8 @@ int ModemSender::HandleLocked(std::uint8_t b) {
             }
             break;
         case ModemState::kSendingData:
+            if (b == kModemAck)
+                m_acknowledged = std::min(m_imageSize, m_offset + m_blockSize);
             if (IsAnswer(b)) {
                 if (m_offset + m_blockSize >= m_imageSize) {
                     SendByte(kModemEot);
@@ -312,6 +321,7 @@ int ModemSender::HandleStandardLocked(std::uint8_t b) {
             break;
         case ModemState::kSendingData:
             if (b == kModemAck) {
+                m_acknowledged = std::min(m_imageSize, m_offset + m_blockSize);
                 if (m_offset + m_blockSize >= m_imageSize) {
                     SendByte(kModemEot);
                     m_state = ModemState::kWaitEotAck;

@@ -89,6 +89,9 @@ public:
 
     ModemState State() const;
     int Percent() const;
+    // Image bytes the receiver answered with ACK (a NAK taken as an answer does not count): the
+    // packets before the one in flight, the whole image once its last packet was acknowledged.
+    std::uint32_t AcknowledgedBytes() const;
 
     // CRC-16/XMODEM (poly 0x1021, init 0). Crc16Step shifts one byte in from the right; Crc16
     // runs it over the data and two zero bytes.
@@ -136,6 +139,7 @@ private:
     ModemState m_state = ModemState::kWaitStart;
     std::uint32_t m_imageSize = 0;
     std::uint32_t m_offset = 0;
+    std::uint32_t m_acknowledged = 0;
     std::uint8_t m_blockNumber = 0;
     std::uint32_t m_blockSize = kModemShortBlock;
     std::uint8_t m_crcRequestCount = 0;

@@ -1,0 +1,297 @@
+#include "records/sql_record_store.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QVariant>
+#include <atomic>
+
+namespace {
+
+std::atomic<int> g_connectionCount{0};
+
+// Bound parameters per statement: SQLite builds without a raised limit take 999.
+constexpr int kVariableLimit = 999;
+
+QVariant Optional(const std::optional<qint64>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType::fromType<qint64>());
+}
+
+std::optional<qint64> OptionalValue(const QVariant& value) {
+    if (value.isNull())
+        return std::nullopt;
+    return value.toLongLong();
+}
+
+QString WhereClause(const RecordFilter& filter, QVariantList& values) {
+    QStringList terms;
+    if (filter.sinceMs) {
+        terms << QStringLiteral("started_ms >= ?");
+        values << *filter.sinceMs;
+    }
+    if (filter.untilMs) {
+        terms << QStringLiteral("started_ms < ?");
+        values << *filter.untilMs;
+    }
+    if (!filter.station.isEmpty()) {
+        terms << QStringLiteral("station = ?");
+        values << filter.station;
+    }
+    if (filter.operation) {
+        terms << QStringLiteral("operation = ?");
+        values << OperationName(*filter.operation);
+    }
+    if (filter.outcome) {
+        terms << QStringLiteral("outcome = ?");
+        values << OutcomeName(*filter.outcome);
+    }
+    if (!filter.unitId.isEmpty()) {
+        terms << QStringLiteral("unit_id = ?");
+        values << filter.unitId;
+    }
+    return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(" AND ");
+}
+
+QString GroupingKey(SummaryGrouping grouping) {
+    switch (grouping) {
+        case SummaryGrouping::kDay:
+            return QStringLiteral("day");
+        case SummaryGrouping::kStation:
+            return QStringLiteral("station");
+        case SummaryGrouping::kFirmware:
+            break;
+    }
+    // An image is known by its name and the start of its hash, so two builds under one file
+    // name stay apart.
+    return QStringLiteral(
+        "CASE WHEN image_sha256 <> '' THEN image_name || ' ' || substr(image_sha256, 1, 12) "
+        "ELSE '' END");
+}
+
+}  // namespace
+
+SqlRecordStore::SqlRecordStore(const QString& driver)
+    : m_connectionName(QStringLiteral("tarvik-records-%1").arg(++g_connectionCount)) {
+    m_db = QSqlDatabase::addDatabase(driver, m_connectionName);
+}
+
+SqlRecordStore::~SqlRecordStore() {
+    Close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool SqlRecordStore::Open() {
+    if (m_db.isOpen())
+        return true;
+    m_error.clear();
+    if (!m_db.isValid())
+        return Fail(QStringLiteral("the database driver is missing"));
+    Configure(m_db);
+    if (!m_db.open())
+        return Fail(QStringLiteral("cannot open"));
+    if (!Prepare()) {
+        m_db.close();
+        return false;
+    }
+    return true;
+}
+
+bool SqlRecordStore::IsOpen() const {
+    return m_db.isOpen();
+}
+
+void SqlRecordStore::Close() {
+    if (m_db.isOpen())
+        m_db.close();
+}
+
+const QStringList& SqlRecordStore::Columns() {
+    static const QStringList columns{"uuid",
+                                     "operation",
+                                     "source",
+                                     "outcome",
+                                     "reason",
+                                     "started_ms",
+                                     "finished_ms",
+                                     "day",
+                                     "station",
+                                     "tool_version",
+                                     "port",
+                                     "baud",
+                                     "can_cable",
+                                     "image_name",
+                                     "image_size",
+                                     "image_sha256",
+                                     "bytes_acknowledged",
+                                     "check_value",
+                                     "software_version",
+                                     "hardware_version",
+                                     "unit_id"};
+    return columns;
+}
+
+bool SqlRecordStore::Insert(const QList<OperationRecord>& records) {
+    if (records.isEmpty())
+        return true;
+    if (!Open())
+        return false;
+    const QStringList columns = Columns() + ExtraInsertColumns();
+    const int perRow = static_cast<int>(columns.size());
+    const int rowsPerStatement = kVariableLimit / perRow;
+    const QString row = QStringLiteral("(") + QStringList(perRow, "?").join(',') + ')';
+    if (!m_db.transaction())
+        return Fail(QStringLiteral("cannot write"));
+    QSqlQuery query(m_db);
+    int preparedRows = 0;
+    for (qsizetype first = 0; first < records.size(); first += rowsPerStatement) {
+        const int rows =
+            static_cast<int>(std::min<qsizetype>(rowsPerStatement, records.size() - first));
+        if (rows != preparedRows) {
+            const QString sql =
+                QStringLiteral("INSERT INTO %1 (%2) VALUES %3 ON CONFLICT (uuid) DO NOTHING")
+                    .arg(kTable, columns.join(','), QStringList(rows, row).join(','));
+            if (!query.prepare(sql)) {
+                Fail(QStringLiteral("cannot write"), &query);
+                m_db.rollback();
+                return false;
+            }
+            preparedRows = rows;
+        }
+        for (int i = 0; i < rows; ++i) {
+            const OperationRecord& r = records[first + i];
+            query.addBindValue(r.uuid.toString(QUuid::WithoutBraces));
+            query.addBindValue(OperationName(r.operation));
+            query.addBindValue(r.source);
+            query.addBindValue(OutcomeName(r.outcome));
+            query.addBindValue(r.reason);
+            query.addBindValue(r.startedMs);
+            query.addBindValue(r.finishedMs);
+            query.addBindValue(r.Day());
+            query.addBindValue(r.station);
+            query.addBindValue(r.toolVersion);
+            query.addBindValue(r.port);
+            query.addBindValue(r.baud);
+            query.addBindValue(r.can ? 1 : 0);
+            query.addBindValue(r.imageName);
+            query.addBindValue(Optional(r.imageSize));
+            query.addBindValue(r.imageSha256);
+            query.addBindValue(Optional(r.bytesAcknowledged));
+            query.addBindValue(r.checkValue);
+            query.addBindValue(r.softwareVersion);
+            query.addBindValue(r.hardwareVersion);
+            query.addBindValue(r.unitId);
+            BindExtraInsertValues(query);
+        }
+        if (!query.exec()) {
+            Fail(QStringLiteral("cannot write"), &query);
+            m_db.rollback();
+            return false;
+        }
+    }
+    if (!m_db.commit()) {
+        Fail(QStringLiteral("cannot write"));
+        m_db.rollback();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QList<OperationRecord>> SqlRecordStore::Query(const RecordFilter& filter) {
+    if (!Open())
+        return std::nullopt;
+    QVariantList values;
+    const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid")
+                            .arg(Columns().join(','), kTable, WhereClause(filter, values));
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    QList<OperationRecord> records;
+    while (query.next())
+        records.append(FromRow(query));
+    return records;
+}
+
+std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& filter,
+                                                           SummaryGrouping grouping) {
+    if (!Open())
+        return std::nullopt;
+    QVariantList values;
+    const QString sql =
+        QStringLiteral("SELECT %1 AS k, outcome, COUNT(*) FROM %2%3 GROUP BY k, outcome ORDER BY k")
+            .arg(GroupingKey(grouping), kTable, WhereClause(filter, values));
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    QList<SummaryRow> rows;
+    while (query.next()) {
+        const QString key = query.value(0).toString();
+        if (rows.isEmpty() || rows.last().key != key)
+            rows.append(SummaryRow{key});
+        const qint64 count = query.value(2).toLongLong();
+        switch (ParseOutcome(query.value(1).toString()).value_or(RecordOutcome::kFailed)) {
+            case RecordOutcome::kSuccess:
+                rows.last().success += count;
+                break;
+            case RecordOutcome::kFailed:
+                rows.last().failed += count;
+                break;
+            case RecordOutcome::kCancelled:
+                rows.last().cancelled += count;
+                break;
+        }
+    }
+    return rows;
+}
+
+bool SqlRecordStore::Fail(const QString& what, const QSqlQuery* query) {
+    const QSqlError error = query != nullptr ? query->lastError() : m_db.lastError();
+    QString detail = error.text().trimmed();
+    detail.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    m_error = QStringLiteral("records %1: %2").arg(Where(), what);
+    if (!detail.isEmpty())
+        m_error += QStringLiteral(": ") + detail;
+    return false;
+}
+
+OperationRecord SqlRecordStore::FromRow(const QSqlQuery& query) {
+    OperationRecord r;
+    r.uuid = QUuid::fromString(query.value(0).toString());
+    r.operation = ParseOperation(query.value(1).toString()).value_or(RecordOperation::kRead);
+    r.source = query.value(2).toString();
+    r.outcome = ParseOutcome(query.value(3).toString()).value_or(RecordOutcome::kFailed);
+    r.reason = query.value(4).toString();
+    r.startedMs = query.value(5).toLongLong();
+    r.finishedMs = query.value(6).toLongLong();
+    r.station = query.value(8).toString();
+    r.toolVersion = query.value(9).toString();
+    r.port = query.value(10).toString();
+    r.baud = query.value(11).toInt();
+    r.can = query.value(12).toInt() != 0;
+    r.imageName = query.value(13).toString();
+    r.imageSize = OptionalValue(query.value(14));
+    r.imageSha256 = query.value(15).toString();
+    r.bytesAcknowledged = OptionalValue(query.value(16));
+    r.checkValue = query.value(17).toString();
+    r.softwareVersion = query.value(18).toString();
+    r.hardwareVersion = query.value(19).toString();
+    r.unitId = query.value(20).toString();
+    return r;
+}

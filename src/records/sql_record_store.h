@@ -1,0 +1,54 @@
+#pragma once
+// What the SQLite and the PostgreSQL store share: one table of the same columns, the same
+// statements, the connection's lifetime. The two differ in how they connect and how their
+// schema version is kept.
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "records/record_store.h"
+
+class SqlRecordStore : public RecordStore {
+public:
+    ~SqlRecordStore() override;
+
+    bool Open() override;
+    bool IsOpen() const override;
+    void Close() override;
+    bool Insert(const QList<OperationRecord>& records) override;
+    std::optional<QList<OperationRecord>> Query(const RecordFilter& filter) override;
+    std::optional<QList<SummaryRow>> Summarise(const RecordFilter& filter,
+                                               SummaryGrouping grouping) override;
+    QString Error() const override { return m_error; }
+
+    // The newest schema this build writes.
+    static constexpr int kSchemaVersion = 1;
+    static constexpr const char* kTable = "operation_records";
+
+protected:
+    explicit SqlRecordStore(const QString& driver);
+
+    // Sets the connection's parameters before it opens.
+    virtual void Configure(QSqlDatabase& db) = 0;
+    // Runs once the connection is open: settings, then the schema created or upgraded.
+    virtual bool Prepare() = 0;
+    // Extra columns an insert sets, and their values (the outbox flag).
+    virtual QStringList ExtraInsertColumns() const { return {}; }
+    virtual void BindExtraInsertValues(QSqlQuery&) const {}
+    // Where messages say the records are.
+    virtual QString Where() const = 0;
+
+    // Records the failure (the query's, or the connection's when `query` is null) as the one
+    // line Error() gives; returns false for convenience.
+    bool Fail(const QString& what, const QSqlQuery* query = nullptr);
+    QSqlDatabase& Db() { return m_db; }
+    // The columns every record has, in table order.
+    static const QStringList& Columns();
+    static OperationRecord FromRow(const QSqlQuery& query);
+
+private:
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    QString m_error;
+};
