@@ -13,7 +13,6 @@
 #include "link/port_source.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
-#include "sim/demo_controller.h"
 #include "ui/dialog_units.h"
 #include "ui/key_state.h"
 #include "ui/prompts.h"
@@ -30,12 +29,12 @@ int CTarvikApp::InitInstance() {
 
     NativeKeyState keys;
     // The demo's controller outlives the window that talks to it.
-    std::unique_ptr<sim::DemoController> demo;
+    std::unique_ptr<DemoPort> demo;
     SystemPortSource platformPorts;
     DemoPortSource demoPorts(platformPorts);
     QString pinned = m_options.port;
     if (m_options.demo) {
-        demo = std::make_unique<sim::DemoController>();
+        demo = m_demoPorts();
         pinned = demo->Start();
         if (pinned.isEmpty()) {
             std::fprintf(stderr, "The simulated controller could not start: %s\n",

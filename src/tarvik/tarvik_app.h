@@ -3,15 +3,22 @@
 // rendering of it for --screenshot).
 
 #include <QString>
+#include <functional>
+#include <memory>
 #include <utility>
 
+#include "tarvik/demo_port.h"
 #include "tarvik/window_options.h"
 
 class CTarvikDlg;
 
 class CTarvikApp {
 public:
-    explicit CTarvikApp(WindowOptions options) : m_options(std::move(options)) {}
+    using DemoPortFactory = std::function<std::unique_ptr<DemoPort>()>;
+
+    // `demoPorts` makes --demo's port: the platform's, or the one a test wants to run.
+    explicit CTarvikApp(WindowOptions options, DemoPortFactory demoPorts = CreateDemoPort)
+        : m_options(std::move(options)), m_demoPorts(std::move(demoPorts)) {}
 
     // Needs the QApplication; returns the process's exit code.
     int InitInstance();
@@ -23,4 +30,5 @@ private:
     int SaveScreenshot(CTarvikDlg& window);
 
     WindowOptions m_options;
+    DemoPortFactory m_demoPorts;
 };

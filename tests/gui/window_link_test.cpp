@@ -1,6 +1,7 @@
-// The real window against the simulated controller on a pseudo-terminal: open and close the
-// port, connect and read, live values on the display page, remote control, calibration, the
-// one-shot commands and what goes wrong when the controller does not answer.
+// The real window against the simulated controller behind the demo port (a pseudo-terminal; with
+// TARVIK_TEST_DEMO_PORT=memory the in-memory line Windows uses): open and close the port, connect
+// and read, live values on the display page, remote control, calibration, the one-shot commands
+// and what goes wrong when the controller does not answer.
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -31,7 +32,8 @@
 #include "pages/cpage5.h"
 #include "pages/parameter_files.h"
 #include "serial/serial_messages.h"
-#include "sim/demo_controller.h"
+#include "tarvik/demo_port.h"
+#include "tarvik/memory_demo_port.h"
 #include "ui/controls.h"
 #include "ui/sounds.h"
 
@@ -73,12 +75,19 @@ private:
     std::atomic<bool> m_flipPending{false};
 };
 
+std::unique_ptr<DemoPort> MakeDemoPort() {
+    if (qEnvironmentVariable("TARVIK_TEST_DEMO_PORT") == QLatin1String("memory")) {
+        return std::make_unique<MemoryDemoPort>();
+    }
+    return CreateDemoPort();
+}
+
 struct Fixture {
     explicit Fixture(UiLanguage language = UiLanguage::Chinese, PortSource* source = nullptr,
                      int storedBaud = 9600) {
         SetUiLanguage(language);
         temp.settings->SetBaudRate(storedBaud);
-        path = demo.Start();
+        path = demo->Start();
         window = std::make_unique<CTarvikDlg>(*temp.settings, keys);
         window->SetPortSource(source != nullptr ? *source : ports);
         window->SetSounds(sounds);
@@ -95,7 +104,7 @@ struct Fixture {
         QTest::mouseClick(window->Item<QAbstractButton>(1033), Qt::LeftButton);
         return QTest::qWaitFor([&] { return !window->Busy(); }, 6000) && g_connected.load() == 1;
     }
-    sim::SimController& Sim() { return demo.Controller(); }
+    sim::SimController& Sim() { return demo->Controller(); }
     // The controller no longer answers "LDGET".
     void SilenceReads() {
         sim::SimFaults faults = Sim().Faults();
@@ -109,7 +118,7 @@ struct Fixture {
     HeldKeys keys;
     NoPorts ports;
     HeardSounds sounds;
-    sim::DemoController demo;
+    std::unique_ptr<DemoPort> demo = MakeDemoPort();
     QString path;
     std::unique_ptr<CTarvikDlg> window;
 };
