@@ -141,41 +141,49 @@ INSTANTIATE_TEST_SUITE_P(
             "ThreeFramesWithPauses", {{24, 1, 40ms}, {48, 2, 40ms}, {24, 3, 0ms}}, {24, 48, 24}}),
     CaseName());
 
-// A trickle that never falls silent for the burst's silence: held back until it ends, unless the
-// link asked for its bytes at once.
-struct TrickleCase {
+// A stream that never falls silent for the burst's silence: held back until it ends, unless
+// readSize bytes are in or the link asked for its bytes at once.
+struct StreamCase {
     const char* name;
     bool prompt;
+    std::size_t piece;  // bytes per send, a send every 2 ms
+    std::size_t pieces;
+    bool firstBeforeTheEnd;
+    std::vector<std::size_t> chunkSizes;  // empty: as they come
 };
 
-class MemoryTrickleTest : public MemoryPortTest,
-                          public ::testing::WithParamInterface<TrickleCase> {};
+class MemoryStreamTest : public MemoryPortTest, public ::testing::WithParamInterface<StreamCase> {};
 
-TEST_P(MemoryTrickleTest, BytesComeAtOnceOnlyWhenAskedFor) {
-    const bool prompt = GetParam().prompt;
+TEST_P(MemoryStreamTest, FirstBytesComeBeforeTheStreamEndsOnlyWhenDue) {
+    const StreamCase& c = GetParam();
+    const bool prompt = c.prompt;
     m_port.SetPromptDelivery([prompt] { return prompt; });
     ASSERT_EQ(Open(), 1);
-    const auto sent = Numbered(40, 3);
-    for (std::uint8_t byte : sent) {
-        Send({byte});
+    const auto sent = Numbered(c.piece * c.pieces, 3);
+    for (std::size_t i = 0; i < c.pieces; ++i) {
+        const auto from = sent.begin() + static_cast<std::ptrdiff_t>(i * c.piece);
+        Send({from, from + static_cast<std::ptrdiff_t>(c.piece)});
         std::this_thread::sleep_for(2ms);
     }
-    const auto trickleEnd = std::chrono::steady_clock::now();
+    const auto streamEnd = std::chrono::steady_clock::now();
     ASSERT_TRUE(m_chunks.WaitForBytes(sent.size()));
+    std::this_thread::sleep_for(50ms);
     EXPECT_EQ(m_chunks.Bytes(), sent);
-    const auto chunks = m_chunks.Chunks();
-    if (prompt) {
-        EXPECT_LT(chunks.front().at, trickleEnd);
-        EXPECT_GT(chunks.size(), 1u);
+    EXPECT_EQ(m_chunks.Chunks().front().at < streamEnd, c.firstBeforeTheEnd);
+    if (!c.chunkSizes.empty()) {
+        EXPECT_EQ(ChunkSizes(), c.chunkSizes);
     } else {
-        EXPECT_GE(chunks.front().at, trickleEnd);
+        EXPECT_GT(m_chunks.Count(), 1u);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Delivery, MemoryTrickleTest,
-                         ::testing::Values(TrickleCase{"InBursts", false},
-                                           TrickleCase{"Promptly", true}),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(
+    Delivery, MemoryStreamTest,
+    ::testing::Values(StreamCase{"TrickleIsOneBurst", false, 1, 40, false, {40}},
+                      StreamCase{"TrickleComesPromptlyWhenAsked", true, 1, 40, true, {}},
+                      StreamCase{
+                          "StreamIsCutAtReadSize", false, 100, 40, true, {1024, 1024, 1024, 928}}),
+    CaseName());
 
 // The far side keeps sending while the callback is slow: nothing lost, nothing reordered, no
 // chunk above readSize.
