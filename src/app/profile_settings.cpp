@@ -40,3 +40,14 @@ bool ProfileSettings::WriteInt(const char* key, int value) {
     m_settings.sync();
     return m_settings.status() == QSettings::NoError;
 }
+
+QString ProfileSettings::ReadText(const char* key) const {
+    const QVariant value = m_settings.value(SectionKey(key));
+    return value.canConvert<QString>() ? value.toString().trimmed() : QString();
+}
+
+bool ProfileSettings::WriteText(const char* key, const QString& value) {
+    m_settings.setValue(SectionKey(key), value);
+    m_settings.sync();
+    return m_settings.status() == QSettings::NoError;
+}

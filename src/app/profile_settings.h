@@ -13,6 +13,10 @@ public:
     static constexpr const char* kFirstGenCableKey = "Int2";
     // This tool's own addition: the opt-in fast download (0 off, 1 on).
     static constexpr const char* kFastDownloadKey = "FastDownload";
+    // Production records: the station's name and where its records go (a file or a
+    // postgresql:// URL without a password); both texts, empty when not set.
+    static constexpr const char* kStationKey = "Station";
+    static constexpr const char* kRecordsKey = "Records";
 
     // "language" values. 1024 only ever appears as the read default.
     static constexpr int kLanguageNotStored = 1024;
@@ -32,6 +36,8 @@ public:
     ProfileSettings& operator=(const ProfileSettings&) = delete;
 
     int ReadInt(const char* key, int defaultValue) const;
+    QString ReadText(const char* key) const;
+    bool WriteText(const char* key, const QString& value);
     // Writes through to the file at once (a restarted instance must see it); false when the
     // store could not be written.
     bool WriteInt(const char* key, int value);
@@ -41,6 +47,8 @@ public:
     int CanEnable() const { return ReadInt(kCanEnableKey, kDefaultCanEnable); }
     int FirstGenCable() const { return ReadInt(kFirstGenCableKey, kDefaultFirstGenCable); }
     bool FastDownload() const { return ReadInt(kFastDownloadKey, 0) == 1; }
+    QString Station() const { return ReadText(kStationKey); }
+    QString Records() const { return ReadText(kRecordsKey); }
 
     bool SetLanguage(int value) { return WriteInt(kLanguageKey, value); }
     bool SetBaudRate(int value) { return WriteInt(kBaudRateKey, value); }

@@ -19,6 +19,21 @@ CommandOptions::CommandOptions(const QString& name, const QString& description, 
     }
 }
 
+void CommandOptions::AddRecordOptions(bool operation) {
+    m_parser.addOption({"records",
+                        "Where records are kept: an SQLite file, or "
+                        "postgresql://user@host[:port]/dbname[?host=/socket/folder] (no password: "
+                        "~/.pgpass, PGPASSFILE or PGPASSWORD). Default: the per-user setting, else "
+                        "records.sqlite in the user's data folder.",
+                        "file|url"});
+    if (!operation)
+        return;
+    m_parser.addOption(
+        {"station",
+         "This station's name in the records (default: the setting, else the host name).", "name"});
+    m_parser.addOption({"unit", "The controller's unit id in the records (from a barcode).", "id"});
+}
+
 std::optional<int> CommandOptions::Parse(const QStringList& arguments) {
     const auto usageError = [this](const QString& message) {
         PrintError(message);

@@ -24,6 +24,9 @@ public:
     CommandOptions(const QString& name, const QString& description, LinkUse link);
 
     QCommandLineParser& Parser() { return m_parser; }
+    const QCommandLineParser& Parser() const { return m_parser; }
+    // --records, and for a command that reaches a controller --station and --unit.
+    void AddRecordOptions(bool operation = true);
     // Parses `arguments` (the command name first). Returns an exit code when the command must
     // not run: 0 after --help, kExitUsage after a usage error (both already printed).
     std::optional<int> Parse(const QStringList& arguments);
@@ -47,6 +50,8 @@ int RunCheck(const QStringList& arguments);
 int RunFlash(const QStringList& arguments);
 int RunStatus(const QStringList& arguments);
 int RunDiff(const QStringList& arguments);
+// records [summary]: the production records.
+int RunRecords(const QStringList& arguments);
 // reset, restart-cable, factory-restore.
 bool IsOneShotCommand(const QString& name);
 int RunOneShot(const QStringList& arguments);

@@ -9,6 +9,7 @@
 namespace {
 // Progress comes from the receive thread while the main thread may report; keep lines whole.
 std::mutex g_printLock;
+QString g_lastMessage;
 
 void Print(std::FILE* stream, const QString& line) {
     std::lock_guard<std::mutex> lock(g_printLock);
@@ -26,7 +27,20 @@ QString TableText(int id) {
 }
 
 void PrintError(const QString& line) {
+    {
+        std::lock_guard<std::mutex> lock(g_printLock);
+        g_lastMessage = line;
+    }
     Print(stderr, line);
+}
+
+void PrintNotice(const QString& line) {
+    Print(stderr, line);
+}
+
+QString LastMessage() {
+    std::lock_guard<std::mutex> lock(g_printLock);
+    return g_lastMessage;
 }
 
 void PrintOut(const QString& line) {

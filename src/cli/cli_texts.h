@@ -19,6 +19,11 @@ QString TableText(int id);
 // A line on stderr (messages, progress) or stdout (results).
 void PrintError(const QString& line);
 void PrintOut(const QString& line);
+// A line on stderr that is not the command's own word (progress, the records' trouble): it
+// never becomes a record's reason.
+void PrintNotice(const QString& line);
+// The last message PrintError showed (what a record gives as its reason); empty before any.
+QString LastMessage();
 
 namespace cli_text {
 inline constexpr CliText kPortMissing{"--port is required", "需要 --port 参数"};
@@ -55,4 +60,11 @@ inline constexpr CliText kSent{"sent %1", "已发送 %1"};
 inline constexpr CliText kNotSent{"the port did not take %1", "串口未能发送 %1"};
 inline constexpr CliText kNoPorts{"no serial ports found", "没有找到串口"};
 inline constexpr CliText kUnknownCommand{"unknown command: %1", "未知命令: %1"};
+inline constexpr CliText kRecordsRefused{"records: %1 (the command runs without them)",
+                                         "记录: %1（命令照常执行，不做记录）"};
+inline constexpr CliText kRecordsFailed{"records: %1", "记录: %1"};
+inline constexpr CliText kBadDate{"%1 must be a date (yyyy-MM-dd) or today",
+                                  "%1 必须是日期 (yyyy-MM-dd) 或 today"};
+inline constexpr CliText kBadChoice{"%1 must be one of: %2", "%1 必须是以下之一: %2"};
+inline constexpr CliText kNoRecords{"no records", "没有记录"};
 }  // namespace cli_text

@@ -5,6 +5,7 @@
 #include "app/fixed_texts.h"
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
+#include "cli/command_record.h"
 #include "core/commands/one_shot_commands.h"
 #include "serial/port_list.h"
 
@@ -40,14 +41,17 @@ namespace {
 struct OneShotCommand {
     const char* name;
     CommandFrame (*frame)();
+    RecordOperation operation;
     const char* description;
     bool needsConfirmation;
 };
 
 constexpr OneShotCommand kOneShotCommands[] = {
-    {"reset", RestartControllerFrame, "Restarts the controller (\"RESET\").", false},
-    {"restart-cable", RestartCableFrame, "Restarts the CAN debugging cable (\"RESTT\").", false},
-    {"factory-restore", RestoreFactoryFrame,
+    {"reset", RestartControllerFrame, RecordOperation::kRestart,
+     "Restarts the controller (\"RESET\").", false},
+    {"restart-cable", RestartCableFrame, RecordOperation::kRestartCable,
+     "Restarts the CAN debugging cable (\"RESTT\").", false},
+    {"factory-restore", RestoreFactoryFrame, RecordOperation::kFactoryRestore,
      "Restores the controller's factory configuration (\"RSFSE\"); needs --yes.", true},
 };
 }  // namespace
@@ -71,6 +75,7 @@ int RunOneShot(const QStringList& arguments) {
     if (command->needsConfirmation) {
         options.Parser().addOption({"yes", "Confirm: the controller's configuration is replaced."});
     }
+    options.AddRecordOptions();
     if (auto code = options.Parse(arguments))
         return *code;
     if (command->needsConfirmation && !options.Parser().isSet("yes")) {
@@ -79,6 +84,7 @@ int RunOneShot(const QStringList& arguments) {
         return kExitUsage;
     }
 
+    BeginCommandRecord(options, command->operation, command->name);
     ControllerSession session(options.Link());
     if (!session.Open())
         return kExitPortError;

@@ -1,11 +1,13 @@
 // flash: the boot-entry command and the YMODEM transfer, as the window's download does.
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
+#include "cli/command_record.h"
 #include "core/commands/boot_entry_sequence.h"
 #include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
@@ -30,6 +32,7 @@ int RunFlash(const QStringList& arguments) {
                       "arrive instead of after 15 ms of silence."});
     parser.addOption(
         {"timeout", "Give up after this many seconds (default 120).", "seconds", "120"});
+    options.AddRecordOptions();
     if (auto code = options.Parse(arguments))
         return *code;
     const QStringList images = parser.positionalArguments();
@@ -56,6 +59,13 @@ int RunFlash(const QStringList& arguments) {
         return kExitFileError;
     }
     const QByteArray name = QFileInfo(path).fileName().toUtf8();
+    BeginCommandRecord(options, RecordOperation::kDownload, "flash");
+    OperationRecord* record = CurrentCommandRecord();
+    record->imageName = QFileInfo(path).fileName();
+    record->imageSize = image->size();
+    record->imageSha256 =
+        QString::fromLatin1(QCryptographicHash::hash(*image, QCryptographicHash::Sha256).toHex());
+    record->bytesAcknowledged = 0;
 
     QElapsedTimer clock;
     clock.start();
@@ -87,7 +97,7 @@ int RunFlash(const QStringList& arguments) {
     // On the main thread; the receive thread only posts the reports.
     QObject::connect(&link, &ControllerLink::downloadProgress, &link, [&lastShown](int percent) {
         if (percent != lastShown)
-            PrintError(QString("%1%").arg(percent));
+            PrintNotice(QString("%1%").arg(percent));
         lastShown = percent;
     });
     // The size was checked above, so the sender does not refuse it.
@@ -101,6 +111,7 @@ int RunFlash(const QStringList& arguments) {
                                          static_cast<int>(remainingMs()));
     // The last reports may still be on their way; print them before the verdict.
     QCoreApplication::sendPostedEvents(&link);
+    record->bytesAcknowledged = g_modem.AcknowledgedBytes();
     if (!ended) {
         link.AbandonDownload();
         PrintError(Text(cli_text::kFlashTimeout).arg(timeoutSeconds));

@@ -6,6 +6,7 @@
 #include "app/profile_settings.h"
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
+#include "cli/command_record.h"
 #include "cli/console_text.h"
 #include "serial/serial.h"
 #include "serial/serial_message_sink.h"
@@ -50,6 +51,7 @@ const char kUsage[] =
     "  reset             restart the controller\n"
     "  restart-cable     restart the CAN debugging cable\n"
     "  factory-restore   restore the controller's factory configuration (--yes)\n"
+    "  records           list the production records; records summary counts them\n"
     "\n"
     "tarvik-cli <command> --help describes a command's options.\n"
     "Exit codes: 0 success, 1 no answer or acknowledgement, 2 usage, 3 file error, 4 port error,\n"
@@ -79,6 +81,8 @@ int Dispatch(const QStringList& arguments) {
         return RunDiff(rest);
     if (IsOneShotCommand(command))
         return RunOneShot(rest);
+    if (command == "records")
+        return RunRecords(rest);
     PrintError(Text(cli_text::kUnknownCommand).arg(command));
     PrintError(QString::fromUtf8(kUsage));
     return kExitUsage;
@@ -89,13 +93,15 @@ int Dispatch(const QStringList& arguments) {
 int main(int argc, char* argv[]) {
     PrepareConsoleStreams();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("tarvik-cli");
+    // The window's name, so both keep their records in one default file.
+    QCoreApplication::setApplicationName("tarvik");
     const QStringList arguments = QCoreApplication::arguments();
     SetUiLanguage(ChooseLanguage(arguments));
 
     StderrMessageSink messages;
     g_serial.SetMessageSink(&messages);
-    const int code = Dispatch(arguments);
+    // The record of a command that reached a controller is written once it has ended.
+    const int code = FinishCommandRecord(Dispatch(arguments));
     // The port's thread must end while the application object still exists.
     g_serial.Close();
     g_serial.SetMessageSink(nullptr);

@@ -4,6 +4,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
+#include "cli/command_record.h"
 #include "core/commands/param_write_sequence.h"
 #include "core/commands/refusal.h"
 #include "core/params/config_file.h"
@@ -41,6 +42,7 @@ std::optional<ParameterBlock> ReadController(ControllerSession& session, int* ex
     *exitCode = ReportRead(outcome, seen);
     if (*exitCode != kExitOk)
         return std::nullopt;
+    NoteControllerRead(blocks);
     return blocks;
 }
 
@@ -107,8 +109,10 @@ int RunRead(const QStringList& arguments) {
                            "right after connecting.",
                            LinkUse::kRequired);
     options.Parser().addOption({{"o", "output"}, "File to write (default: stdout).", "file"});
+    options.AddRecordOptions();
     if (auto code = options.Parse(arguments))
         return *code;
+    BeginCommandRecord(options, RecordOperation::kRead, "read");
 
     ControllerSession session(options.Link());
     int code = kExitOk;
@@ -131,6 +135,7 @@ int RunWrite(const QStringList& arguments) {
     options.Parser().addOption(
         {"verify", "Read the controller back and compare with what was written."});
     options.Parser().addPositionalArgument("file", "Parameter file (119 lines).");
+    options.AddRecordOptions();
     if (auto code = options.Parse(arguments))
         return *code;
     const QStringList files = options.Parser().positionalArguments();
@@ -148,6 +153,7 @@ int RunWrite(const QStringList& arguments) {
     if (!parsed.m_ok)
         return ReportFileRefused(files.first(), parsed.m_failure);
 
+    BeginCommandRecord(options, RecordOperation::kWrite, "write");
     ControllerSession session(options.Link());
     int code = kExitOk;
     const auto current = ReadController(session, &code);
@@ -173,6 +179,7 @@ int RunWrite(const QStringList& arguments) {
         return frame;
     });
     session.WaitUntil([&] { return !write.Running(); }, 10000);
+    NoteParametersWritten();
     if (write.Outcome() != WriteOutcome::kAcknowledged) {
         PrintError(TableText(122));
         return kExitNoAnswer;
@@ -201,6 +208,7 @@ int RunCheck(const QStringList& arguments) {
                            LinkUse::kOptional);
     QCommandLineParser& parser = options.Parser();
     parser.addPositionalArgument("file", "Parameter file (or use --port).");
+    options.AddRecordOptions();
     if (auto code = options.Parse(arguments))
         return *code;
     const QStringList files = parser.positionalArguments();
@@ -212,6 +220,7 @@ int RunCheck(const QStringList& arguments) {
 
     ParameterValues values;
     if (fromPort) {
+        BeginCommandRecord(options, RecordOperation::kRead, "check");
         ControllerSession session(options.Link());
         int code = kExitOk;
         const auto blocks = ReadController(session, &code);

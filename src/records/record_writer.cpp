@@ -49,7 +49,7 @@ void RecordWriter::Run(const std::function<void(RecordStore&)>& task) {
 }
 
 void RecordWriter::Shutdown() {
-    m_retry.stop();
     Drain();
+    m_retry.stop();
     m_store.reset();
 }

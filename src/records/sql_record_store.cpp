@@ -12,6 +12,11 @@ std::atomic<int> g_connectionCount{0};
 // Bound parameters per statement: SQLite builds without a raised limit take 999.
 constexpr int kVariableLimit = 999;
 
+// An unset text is stored as empty, not as NULL.
+QString Text(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 QVariant Optional(const std::optional<qint64>& value) {
     return value ? QVariant(*value) : QVariant(QMetaType::fromType<qint64>());
 }
@@ -161,25 +166,25 @@ bool SqlRecordStore::Insert(const QList<OperationRecord>& records) {
             const OperationRecord& r = records[first + i];
             query.addBindValue(r.uuid.toString(QUuid::WithoutBraces));
             query.addBindValue(OperationName(r.operation));
-            query.addBindValue(r.source);
+            query.addBindValue(Text(r.source));
             query.addBindValue(OutcomeName(r.outcome));
-            query.addBindValue(r.reason);
+            query.addBindValue(Text(r.reason));
             query.addBindValue(r.startedMs);
             query.addBindValue(r.finishedMs);
             query.addBindValue(r.Day());
-            query.addBindValue(r.station);
-            query.addBindValue(r.toolVersion);
-            query.addBindValue(r.port);
+            query.addBindValue(Text(r.station));
+            query.addBindValue(Text(r.toolVersion));
+            query.addBindValue(Text(r.port));
             query.addBindValue(r.baud);
             query.addBindValue(r.can ? 1 : 0);
-            query.addBindValue(r.imageName);
+            query.addBindValue(Text(r.imageName));
             query.addBindValue(Optional(r.imageSize));
-            query.addBindValue(r.imageSha256);
+            query.addBindValue(Text(r.imageSha256));
             query.addBindValue(Optional(r.bytesAcknowledged));
-            query.addBindValue(r.checkValue);
-            query.addBindValue(r.softwareVersion);
-            query.addBindValue(r.hardwareVersion);
-            query.addBindValue(r.unitId);
+            query.addBindValue(Text(r.checkValue));
+            query.addBindValue(Text(r.softwareVersion));
+            query.addBindValue(Text(r.hardwareVersion));
+            query.addBindValue(Text(r.unitId));
             BindExtraInsertValues(query);
         }
         if (!query.exec()) {

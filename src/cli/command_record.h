@@ -1,0 +1,31 @@
+#pragma once
+// The record of the command that runs: begun when a command is about to reach the controller,
+// filled in as it learns things, and finished by main with the command's exit code. A store that
+// cannot be opened or written costs one line on stderr; the command itself goes on.
+
+#include <QString>
+
+#include "core/params/block_layout.h"
+#include "records/operation_record.h"
+
+class CommandOptions;
+
+// Starts the record of `command` (its name on the command line) with the link and record
+// options the user gave.
+void BeginCommandRecord(const CommandOptions& options, RecordOperation operation,
+                        const QString& command);
+// The record under way; null when no command began one.
+OperationRecord* CurrentCommandRecord();
+// The controller's set as it was read: check value and versions.
+void NoteControllerRead(const ParameterBlock& blocks);
+// The check value of the set that went to the controller.
+void NoteParametersWritten();
+// Finishes the record (success exactly when the command ends with 0, the reason the last
+// message it showed), commits it and waits briefly for the records to take it. Returns
+// `exitCode`.
+int FinishCommandRecord(int exitCode);
+
+// Where records go and which station this is: the options, else the per-user settings, else
+// the default file and the host name.
+QString RecordsSetting(const QString& option);
+QString StationName(const QString& option);
