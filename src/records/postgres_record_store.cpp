@@ -33,7 +33,8 @@ void PostgresRecordStore::Configure(QSqlDatabase& db) {
     QStringList options{
         QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds),
         QStringLiteral("options=") +
-            Quoted(QStringLiteral("-c statement_timeout=%1").arg(kStatementTimeoutMs))};
+            Quoted(QStringLiteral("-c statement_timeout=%1 -c client_min_messages=warning")
+                       .arg(kStatementTimeoutMs))};
     bool named = false;
     for (const auto& [key, value] : m_target.parameters) {
         options << key + QLatin1Char('=') + Quoted(value);

@@ -20,8 +20,6 @@ QString SqliteRecordStore::Where() const {
 }
 
 bool SqliteRecordStore::Prepare() {
-    if (QFileInfo(m_file).isDir())
-        return Fail(QStringLiteral("cannot open: it is a folder"));
     QSqlQuery query(Db());
     // The first statement reads the header: a file that is no database fails here.
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
