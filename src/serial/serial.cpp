@@ -49,7 +49,7 @@ void CSerial::ShowMessage(const QString& text) const {
     if (sink != nullptr) {
         sink->ShowSerialMessage(text);
     } else {
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     }
 }
 

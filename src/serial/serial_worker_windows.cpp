@@ -156,11 +156,14 @@ bool WindowsSerialWorker::Configure() {
     return true;
 }
 
-// A read waits for its first byte as long as it takes (the wake-up interrupts the wait), then
-// ends after `milliseconds` without another. Writes are bounded by their own wait.
+// A read ends after `milliseconds` without a byte once one came, or kBurstLimitMs after it began
+// (with nothing, on an idle line: it is simply asked again). Windows counts that limit from the
+// read's start, not the burst's, so now and then a burst is handed over in two parts; the frame
+// parser takes frames across bursts. Writes are bounded by their own wait.
 bool WindowsSerialWorker::SetSilence(DWORD milliseconds) {
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = milliseconds;
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(kBurstLimitMs);
     if (!::SetCommTimeouts(m_port, &timeouts)) {
         return false;
     }
@@ -222,18 +225,19 @@ void WindowsSerialWorker::StartRead() {
 void WindowsSerialWorker::FinishRead() {
     DWORD got = 0;
     const bool ok = ::GetOverlappedResult(m_port, &m_read, &got, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
     m_reading = false;
-    if (!ok) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_OPERATION_ABORTED && DeviceGone(error)) {
+    // A read that ran into its time limit (some systems call that a failure) still holds what
+    // came before it.
+    if (!ok && error != ERROR_TIMEOUT && error != ERROR_SEM_TIMEOUT &&
+        error != ERROR_OPERATION_ABORTED) {
+        if (DeviceGone(error)) {
             MarkFailed();
         }
         return;
     }
     if (got == 0) {
-        // Some drivers end a read without a byte; wait a little before asking again.
-        ::Sleep(1);
-        return;
+        return;  // an idle line
     }
     if (m_config.onReceive && !m_session.StopRequested()) {
         m_config.onReceive(m_config.owner, m_buffer.data(), got);
