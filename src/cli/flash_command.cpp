@@ -122,6 +122,12 @@ int RunFlash(const QStringList& arguments) {
         PrintError(Text(cli_text::kFlashAborted));
         return kExitNoAnswer;
     }
+    // The boot loader dialect takes a NAK of the last packet as its answer and goes on; the
+    // transfer then ends normally although that packet never arrived.
+    if (g_modem.AcknowledgedBytes() != static_cast<std::uint32_t>(image->size())) {
+        PrintError(Text(cli_text::kFlashLastNotAcknowledged));
+        return kExitNoAnswer;
+    }
     PrintError(Text(cli_text::kFlashDone).arg(image->size()));
     return kExitOk;
 }

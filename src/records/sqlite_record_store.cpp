@@ -1,6 +1,8 @@
 #include "records/sqlite_record_store.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QVariant>
@@ -31,8 +33,15 @@ bool SqliteRecordStore::Prepare() {
                         .arg(version)
                         .arg(kSchemaVersion));
     }
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-        return Fail(QStringLiteral("cannot open"), &query);
+    // Switching to WAL takes the file for a moment and does not wait for another connection
+    // opening it at the same time (the forwarder's), so it is tried again for a while.
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        if (waited.elapsed() > kBusyTimeoutMs)
+            return Fail(QStringLiteral("cannot open"), &query);
+        QThread::msleep(5);
+    }
     // A record the tool said was stored survives a power cut.
     if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")))
         return Fail(QStringLiteral("cannot open"), &query);

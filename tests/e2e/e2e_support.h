@@ -100,6 +100,8 @@ public:
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert("HOME", m_home.path());
         m_env.insert("XDG_CONFIG_HOME", m_home.filePath("config"));
+        // Records go to the default file under here unless a test names another.
+        m_env.insert("XDG_DATA_HOME", m_home.filePath("data"));
     }
 
     QString Dir() const { return m_home.path(); }
