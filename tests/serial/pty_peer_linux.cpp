@@ -1,52 +1,86 @@
-#include "pty_peer.h"
-
 #include <fcntl.h>
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
-PtyPeer::PtyPeer() {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0) {
+#include "pty_peer.h"
+
+struct PtyPeer::State {
+    int master = -1;
+};
+
+namespace {
+
+std::uint32_t BaudOf(speed_t speed) {
+    static constexpr std::pair<speed_t, std::uint32_t> kRates[] = {
+        {B50, 50},           {B75, 75},           {B110, 110},         {B134, 134},
+        {B150, 150},         {B200, 200},         {B300, 300},         {B600, 600},
+        {B1200, 1200},       {B1800, 1800},       {B2400, 2400},       {B4800, 4800},
+        {B9600, 9600},       {B19200, 19200},     {B38400, 38400},     {B57600, 57600},
+        {B115200, 115200},   {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
+        {B576000, 576000},   {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
+        {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
+        {B3500000, 3500000}, {B4000000, 4000000}};
+    for (const auto& [code, rate] : kRates) {
+        if (code == speed) {
+            return rate;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+PtyPeer::PtyPeer() : m_state(std::make_unique<State>()) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) {
         return;
     }
     char name[128] = {};
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0 ||
-        ::ptsname_r(m_master, name, sizeof name) != 0) {
-        ::close(m_master);
-        m_master = -1;
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
+        ::close(master);
         return;
     }
+    m_state->master = master;
     m_path = QString::fromLocal8Bit(name);
     // Raw from the start, so nothing the test sends is echoed or translated.
     termios settings{};
-    ::tcgetattr(m_master, &settings);
+    ::tcgetattr(master, &settings);
     ::cfmakeraw(&settings);
-    ::tcsetattr(m_master, TCSANOW, &settings);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::tcsetattr(master, TCSANOW, &settings);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 }
 
 PtyPeer::~PtyPeer() {
     Hangup();
 }
 
+bool PtyPeer::Ok() const {
+    return m_state->master >= 0;
+}
+
 void PtyPeer::Hangup() {
-    if (m_master >= 0) {
-        ::close(m_master);
-        m_master = -1;
+    if (m_state->master >= 0) {
+        ::close(m_state->master);
+        m_state->master = -1;
     }
 }
 
 void PtyPeer::Send(const std::vector<std::uint8_t>& bytes) {
+    const int master = m_state->master;
     std::size_t done = 0;
-    while (done < bytes.size() && m_master >= 0) {
-        const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
+    while (done < bytes.size() && master >= 0) {
+        const ssize_t n = ::write(master, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
-            pollfd p{m_master, POLLOUT, 0};
+            pollfd p{master, POLLOUT, 0};
             ::poll(&p, 1, 100);
         } else if (n < 0 && errno != EINTR) {
             return;
@@ -54,25 +88,22 @@ void PtyPeer::Send(const std::vector<std::uint8_t>& bytes) {
     }
 }
 
-void PtyPeer::Send(std::string_view text) {
-    Send(std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
 std::vector<std::uint8_t> PtyPeer::Receive(std::size_t count, std::chrono::milliseconds deadline) {
     std::vector<std::uint8_t> out;
     const auto end = std::chrono::steady_clock::now() + deadline;
     std::uint8_t buffer[4096];
-    while (out.size() < count && m_master >= 0) {
+    const int master = m_state->master;
+    while (out.size() < count && master >= 0) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             end - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             break;
         }
-        pollfd p{m_master, POLLIN, 0};
+        pollfd p{master, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
             continue;
         }
-        const ssize_t n = ::read(m_master, buffer, std::min(sizeof buffer, count - out.size()));
+        const ssize_t n = ::read(master, buffer, std::min(sizeof buffer, count - out.size()));
         if (n > 0) {
             out.insert(out.end(), buffer, buffer + n);
         } else if (n < 0 && errno == EIO) {
@@ -87,12 +118,13 @@ std::vector<std::uint8_t> PtyPeer::ReceiveUntilQuiet(std::chrono::milliseconds q
     std::vector<std::uint8_t> out;
     const auto end = std::chrono::steady_clock::now() + deadline;
     std::uint8_t buffer[4096];
-    while (m_master >= 0 && std::chrono::steady_clock::now() < end) {
-        pollfd p{m_master, POLLIN, 0};
+    const int master = m_state->master;
+    while (master >= 0 && std::chrono::steady_clock::now() < end) {
+        pollfd p{master, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(quiet.count())) <= 0) {
             break;
         }
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n > 0) {
             out.insert(out.end(), buffer, buffer + n);
         } else if (n < 0 && errno == EIO) {
@@ -102,18 +134,18 @@ std::vector<std::uint8_t> PtyPeer::ReceiveUntilQuiet(std::chrono::milliseconds q
     return out;
 }
 
-termios PtyPeer::PortSettings() const {
-    termios settings{};
-    ::tcgetattr(m_master, &settings);
-    return settings;
-}
-
-std::vector<std::uint8_t> Pattern(std::size_t count, std::uint8_t seed) {
-    std::vector<std::uint8_t> out(count);
-    std::uint32_t x = 0x9E3779B9u + seed;
-    for (auto& b : out) {
-        x = x * 1664525u + 1013904223u;
-        b = static_cast<std::uint8_t>(x >> 24);
-    }
-    return out;
+PortLine PtyPeer::PortSettings() const {
+    termios t{};
+    ::tcgetattr(m_state->master, &t);
+    PortLine line;
+    line.twoStopBits = (t.c_cflag & CSTOPB) != 0;
+    line.oddParity = (t.c_cflag & PARODD) != 0;
+    line.stickParity = (t.c_cflag & CMSPAR) != 0;
+    line.rtsCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    line.xonXoffFlow = (t.c_iflag & (IXON | IXOFF)) != 0;
+    line.canonical = (t.c_lflag & ICANON) != 0;
+    line.echo = (t.c_lflag & ECHO) != 0;
+    line.inputBaud = BaudOf(cfgetispeed(&t));
+    line.outputBaud = BaudOf(cfgetospeed(&t));
+    return line;
 }
