@@ -38,6 +38,7 @@ bool DeviceGone(DWORD error) {
     switch (error) {
         case ERROR_ACCESS_DENIED:
         case ERROR_BAD_COMMAND:
+        case ERROR_BROKEN_PIPE:
         case ERROR_DEVICE_REMOVED:
         case ERROR_DEV_NOT_EXIST:
         case ERROR_FILE_NOT_FOUND:
@@ -233,6 +234,8 @@ void WindowsSerialWorker::FinishRead() {
         error != ERROR_OPERATION_ABORTED) {
         if (DeviceGone(error)) {
             MarkFailed();
+        } else {
+            ::Sleep(static_cast<DWORD>(kSilenceMs));  // a failing read is no reason to spin
         }
         return;
     }
