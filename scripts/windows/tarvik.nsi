@@ -2,6 +2,8 @@
 ; Start-menu entry with the icon, and an uninstaller that removes all of it.
 ; makensis -DVERSION=<version> -DDIST=<folder with the programs> -DOUTFILE=<setup.exe> tarvik.nsi
 Unicode true
+; A 64-bit installer: the program is 64-bit, and a 64-bit-only Windows (or Wine) runs it as is.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 

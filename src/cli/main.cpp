@@ -8,6 +8,7 @@
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
 #include "cli/console_text.h"
+#include "cli/process_end.h"
 #include "serial/serial.h"
 #include "serial/serial_message_sink.h"
 
@@ -105,5 +106,5 @@ int main(int argc, char* argv[]) {
     // The port's thread must end while the application object still exists.
     g_serial.Close();
     g_serial.SetMessageSink(nullptr);
-    return code;
+    return EndProcess(code);
 }

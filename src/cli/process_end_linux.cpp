@@ -1,0 +1,5 @@
+#include "cli/process_end.h"
+
+int EndProcess(int code) {
+    return code;
+}
