@@ -1,56 +1,35 @@
 #include "download/image_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <QFile>
+#include <QByteArray>
 #include <algorithm>
-#include <cerrno>
+#include <utility>
 
+#include "app/native_file.h"
 #include "download/download_texts.h"
 
 namespace {
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-ImageFileError FromErrno(int error) {
+ImageFileError FromNative(NativeFileError error) {
     switch (error) {
-        case ENOENT:
+        case NativeFileError::kNone:
+            return ImageFileError::kNone;
+        case NativeFileError::kNotFound:
             return ImageFileError::kNotFound;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
+        case NativeFileError::kBadPath:
             return ImageFileError::kBadPath;
-        case EMFILE:
-        case ENFILE:
+        case NativeFileError::kTooManyOpen:
             return ImageFileError::kTooManyOpen;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
+        case NativeFileError::kAccessDenied:
             return ImageFileError::kAccessDenied;
-        case ETXTBSY:
-        case EWOULDBLOCK:
+        case NativeFileError::kSharing:
             return ImageFileError::kSharing;
-        case EIO:
+        case NativeFileError::kHardIo:
             return ImageFileError::kHardIo;
-        default:
+        case NativeFileError::kDiskFull:
+        case NativeFileError::kGeneric:
             return ImageFileError::kGeneric;
     }
+    return ImageFileError::kGeneric;
 }
 
 ImageFileRead Failed(ImageFileError error, std::int64_t size = 0) {
@@ -63,40 +42,31 @@ ImageFileRead Failed(ImageFileError error, std::int64_t size = 0) {
 }  // namespace
 
 ImageFileRead ReadImageFile(const QString& path, std::int64_t limit) {
-    const QByteArray native = QFile::encodeName(path);
-    if (native.isEmpty())
+    if (path.isEmpty())
         return Failed(ImageFileError::kNotFound);
-    FileDescriptor fd(::open(native.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY));
-    if (fd.Get() < 0)
-        return Failed(FromErrno(errno));
-    struct stat status {};
-    if (::fstat(fd.Get(), &status) != 0)
-        return Failed(FromErrno(errno));
-    if (S_ISDIR(status.st_mode) || (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return Failed(ImageFileError::kAccessDenied);
-    // Exclusive for as long as we read; released when the descriptor closes.
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0)
-        return Failed(FromErrno(errno));
-    if (status.st_size > limit)
-        return Failed(ImageFileError::kTooLarge, status.st_size);
+    // Exclusive for as long as we read.
+    NativeFile file;
+    if (!file.Open(path, NativeFileMode::kExclusive))
+        return Failed(FromNative(file.Error()));
+    const std::int64_t size = file.Size();
+    if (size < 0)
+        return Failed(FromNative(file.Error()));
+    if (size > limit)
+        return Failed(ImageFileError::kTooLarge, size);
 
     // One byte beyond the limit tells a file that grew meanwhile, or one without a size.
     QByteArray bytes(static_cast<qsizetype>(limit) + 1, Qt::Uninitialized);
     qsizetype total = 0;
     while (total < bytes.size()) {
-        const ssize_t got =
-            ::read(fd.Get(), bytes.data() + total, static_cast<std::size_t>(bytes.size() - total));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return Failed(FromErrno(errno));
-        }
+        const std::int64_t got = file.Read(bytes.data() + total, bytes.size() - total);
+        if (got < 0)
+            return Failed(FromNative(file.Error()));
         if (got == 0)
             break;
-        total += got;
+        total += static_cast<qsizetype>(got);
     }
     if (total > limit)
-        return Failed(ImageFileError::kTooLarge, std::max<std::int64_t>(total, status.st_size));
+        return Failed(ImageFileError::kTooLarge, std::max<std::int64_t>(total, size));
     if (total == 0)
         return Failed(ImageFileError::kEmpty);
     bytes.truncate(total);

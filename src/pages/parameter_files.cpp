@@ -1,12 +1,9 @@
 #include "pages/parameter_files.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <QDir>
-#include <QFile>
-#include <cerrno>
 #include <utility>
 
+#include "app/native_file.h"
 #include "core/params/config_file.h"
 #include "core/params/parameter_fields.h"
 #include "pages/compare_dialog.h"
@@ -23,24 +20,6 @@ constexpr char kDefaultSuffix[] = "ini";
 // %1 the file, %2 what is wrong with it.
 constexpr char kRefusedZh[] = "%1 不是参数文件（%2），未作任何更改。";
 constexpr char kRefusedEn[] = "%1 is not a parameter file (%2); nothing was changed.";
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    // Closes now, for the error a close can report.
-    bool Close() { return ::close(std::exchange(m_fd, -1)) == 0; }
-
-private:
-    int m_fd;
-};
 
 QString ShownPath(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -71,55 +50,34 @@ QString RefusalMessage(const QString& path, const ImportFailure& failure, UiLang
     return QString::fromUtf8(text).arg(ShownPath(path), FailureText(failure, language));
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    return true;
-}
-
 }  // namespace
 
-QString FileErrorMessage(int error, const QString& path) {
+QString FileErrorMessage(NativeFileError error, const QString& path) {
     const char* text = "An unknown error occurred while accessing %1.";
     switch (error) {
-        case ENOENT:
+        case NativeFileError::kNotFound:
             text = "%1 was not found.";
             break;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
+        case NativeFileError::kBadPath:
             text = "%1 contains an incorrect path.";
             break;
-        case EMFILE:
-        case ENFILE:
+        case NativeFileError::kTooManyOpen:
             text = "%1 could not be opened because there are too many open files.";
             break;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR:
+        case NativeFileError::kAccessDenied:
             text = "Access to %1 was denied.";
             break;
-        case ETXTBSY:
+        case NativeFileError::kSharing:
             text = "Encountered a sharing violation while accessing %1.";
             break;
-        case EIO:
+        case NativeFileError::kHardIo:
             text = "A hardware I/O error was reported while accessing %1.";
             break;
-        case ENOSPC:
-        case EDQUOT:
+        case NativeFileError::kDiskFull:
             text = "Disk full while accessing %1.";
             break;
-        default:
+        case NativeFileError::kNone:
+        case NativeFileError::kGeneric:
             break;
     }
     return QString::fromUtf8(text).arg(ShownPath(path));
@@ -149,30 +107,30 @@ bool ParameterFiles::Save() {
         return false;
     }
     // The file first: one that cannot be created leaves the write frames as they are.
-    Descriptor file(::open(QFile::encodeName(path).constData(),
-                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666));
-    if (file.Get() < 0) {
-        AppPrompts().Message(FileErrorMessage(errno, path));
+    NativeFile file;
+    if (!file.Open(path, NativeFileMode::kCreate)) {
+        AppPrompts().Message(FileErrorMessage(file.Error(), path));
         return false;
     }
     const std::optional<std::string> text = SaveConfiguration(*values, true);
-    if (!text || !WriteAll(file.Get(), *text) || !file.Close()) {
-        AppPrompts().Message(FileErrorMessage(errno, path));
+    if (!text) {
+        AppPrompts().Message(FileErrorMessage(NativeFileError::kGeneric, path));
+        return false;
+    }
+    if (!file.Write(text->data(), static_cast<std::int64_t>(text->size())) || !file.Close()) {
+        AppPrompts().Message(FileErrorMessage(file.Error(), path));
         return false;
     }
     return true;
 }
 
 std::optional<std::string> ParameterFiles::ReadFile(const QString& path) {
-    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    NativeFile file;
     std::string text;
-    bool read = file.Get() >= 0;
+    bool read = file.Open(path, NativeFileMode::kRead);
     char buffer[4096];
     while (read) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        const std::int64_t got = file.Read(buffer, sizeof buffer);
         if (got <= 0) {
             read = got == 0;
             break;
@@ -180,7 +138,7 @@ std::optional<std::string> ParameterFiles::ReadFile(const QString& path) {
         text.append(buffer, static_cast<std::size_t>(got));
     }
     if (!read) {
-        AppPrompts().Message(FileErrorMessage(errno, path));
+        AppPrompts().Message(FileErrorMessage(file.Error(), path));
         return std::nullopt;
     }
     return text;

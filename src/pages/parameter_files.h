@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "app/native_file.h"
 #include "core/params/parameter_values.h"
 
 class CompareDialog;
@@ -58,6 +59,5 @@ private:
     MainWindowReader m_readMainWindow;
 };
 
-// The framework's message for a file that could not be opened, read or written (`error` an
-// errno value), naming `path`.
-QString FileErrorMessage(int error, const QString& path);
+// The framework's message for a file that could not be opened, read or written, naming `path`.
+QString FileErrorMessage(NativeFileError error, const QString& path);

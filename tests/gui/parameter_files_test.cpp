@@ -275,6 +275,38 @@ private slots:
         QVERIFY(g_paramWriteFrames == frames);
     }
 
+    // Failures after the dialog: a write that finds the disk full, a path through a file.
+    void writeAndPathErrorsNameTheFile_data() {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("save onto a full disk") << true << QStringLiteral("/dev/full")
+                                               << QStringLiteral("Disk full while accessing %1.");
+        QTest::newRow("save through a file") << true << QStringLiteral("file.ini/Config.ini")
+                                             << QStringLiteral("%1 contains an incorrect path.");
+        QTest::newRow("import through a file") << false << QStringLiteral("file.ini/Config.ini")
+                                               << QStringLiteral("%1 contains an incorrect path.");
+    }
+    void writeAndPathErrorsNameTheFile() {
+        QFETCH(bool, save);
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        Fixture f;
+        f.Write(QStringLiteral("file.ini"), FileText(FileLines()));
+        const bool absolute = QFileInfo(name).isAbsolute();
+        const QString path = absolute ? name : f.temp.dir.filePath(name);
+        if (absolute && !QFileInfo::exists(path)) {
+            QSKIP("no device that is always full");
+        }
+        if (save) {
+            f.prompts.saveAnswer = path;
+            QVERIFY(!f.files->Save());
+        } else {
+            QVERIFY(!f.Import(path));
+        }
+        QCOMPARE(f.prompts.messages, QStringList{message.arg(path)});
+    }
+
     void cancelledDialogChangesNothing() {
         Fixture f;
         const QStringList screen = f.Screen();
