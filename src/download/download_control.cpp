@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QTextCursor>
 #include <span>
+#include <utility>
 
 #include "app/fixed_texts.h"
 #include "app/string_table.h"
@@ -79,8 +80,7 @@ DownloadControl::FileResult DownloadControl::ReadFile(QByteArray& bytes) {
     m_window.UpdateData(false);
     ImageFileRead read = ReadImageFile(m_binFilePath, kImageLimit);
     if (read.error != ImageFileError::kNone) {
-        AppPrompts().Message(
-            ImageFileMessage(read, m_binFilePath, kImageLimit, m_window.Language()));
+        Tell(ImageFileMessage(read, m_binFilePath, kImageLimit, m_window.Language()));
         return FileResult::kFailed;
     }
     bytes = std::move(read.bytes);
@@ -120,9 +120,13 @@ void DownloadControl::OnDownloadClicked(unsigned voltageCalibValue) {
 void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended) {
     if (m_settling)
         return;
+    const bool automatic = static_cast<bool>(ended);
     m_startEnded = std::move(ended);
+    m_shown.clear();
+    m_cancelled = false;
+    emit downloadRequested(automatic);
     if (!m_link.IsOpen()) {
-        AppPrompts().Message(Tr(static_cast<int>(Refusal::kPortClosed)));
+        Tell(Tr(static_cast<int>(Refusal::kPortClosed)));
         EndStart(false);
         return;
     }
@@ -134,8 +138,8 @@ void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended
         case FileResult::kLoaded:
             break;
         case FileResult::kCancelled:
-            AppPrompts().Message(
-                QString::fromUtf8(download_text::kNoImage.In(m_window.Language())));
+            m_cancelled = true;
+            Tell(QString::fromUtf8(download_text::kNoImage.In(m_window.Language())));
             EndStart(false);
             return;
         case FileResult::kFailed:
@@ -145,7 +149,7 @@ void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended
     // The file dialog may have been open long enough for the port to go.
     const Refusal refusal = m_boot.Start(imageLoaded, voltageCalibValue, [this] { HandOver(); });
     if (refusal != Refusal::kNone) {
-        AppPrompts().Message(Tr(static_cast<int>(refusal)));
+        Tell(Tr(static_cast<int>(refusal)));
         EndStart(false);
         return;
     }
@@ -167,6 +171,8 @@ void DownloadControl::HandOver() {
         started = m_link.StartDownload(
                       std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
                       AsBytes(bytes), ModemDialect::kBootLoader) == ModemLoad::kOk;
+        if (started)
+            emit transferBegun(m_binFileName, bytes);
     }
     EndStart(started);
     if (wasSettling)
@@ -178,7 +184,14 @@ void DownloadControl::EndStart(bool started) {
     m_startEnded = nullptr;
     if (ended)
         ended(started);
+    if (!started)
+        emit downloadRefused(std::exchange(m_shown, QString()), m_cancelled);
     emit downloadStarted(started);
+}
+
+void DownloadControl::Tell(const QString& text) {
+    m_shown = text;
+    AppPrompts().Message(text);
 }
 
 void DownloadControl::ShowProgress(int percent) {

@@ -86,6 +86,13 @@ signals:
     // A download's start ended: true when the sender took over the receive path, false when it
     // was refused (port closed, no usable file).
     void downloadStarted(bool started);
+    // For the records: a download was asked for, by the button or by automatic program writing.
+    void downloadRequested(bool automatic);
+    // The image went to the sender as the controller will get it; the transfer runs.
+    void transferBegun(const QString& imageName, const QByteArray& image);
+    // The request ended without a transfer, after `shown` (empty: nothing was said);
+    // `cancelled` when the user chose not to pick a file.
+    void downloadRefused(const QString& shown, bool cancelled);
 
 private:
     enum class FileResult { kLoaded, kCancelled, kFailed };
@@ -101,6 +108,8 @@ private:
     void AppendLog(const QByteArray& bytes);
     int ReadAutoDelay();
     void Play(std::string_view sound);
+    // Shows `text` and keeps it as the reason of a request that ends without a transfer.
+    void Tell(const QString& text);
 
     TemplateWidget& m_window;
     ControllerLink& m_link;
@@ -120,5 +129,7 @@ private:
 
     bool m_settling = false;
     StartEnded m_startEnded;
+    QString m_shown;
+    bool m_cancelled = false;
     std::optional<std::string_view> m_soundAfterConnect;
 };

@@ -14,6 +14,7 @@
 #include "core/params/param_state.h"
 #include "core/protocol/link_flags.h"
 #include "link/controller_link.h"
+#include "mainwindow/operation_records.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/parameter_pages.h"
 #include "ui/prompts.h"
@@ -28,10 +29,23 @@ constexpr int kCableControls[] = {1066, 1060, 1047, 1077, 1085, 1086, 1087, 1038
 // The download mode list's item for automatic parameter writing.
 constexpr int kAutoParamWriteMode = 1;
 
-void ShowRefusal(Refusal refusal) {
+// Shows the refusal's message; the text shown, empty when the refusal has none.
+QString ShowRefusal(Refusal refusal) {
     const int message = static_cast<int>(refusal);
-    if (message >= 100) {
-        AppPrompts().Message(Tr(message));
+    if (message < 100) {
+        return {};
+    }
+    const QString text = Tr(message);
+    AppPrompts().Message(text);
+    return text;
+}
+
+// A refusal the user was told about is a failed attempt; a silent one is no attempt at all.
+void RecordRefusal(OperationRecords& records, RecordOperation operation, const QString& shown) {
+    if (shown.isEmpty()) {
+        records.Drop(operation);
+    } else {
+        records.Finish(operation, RecordOutcome::kFailed, shown);
     }
 }
 
@@ -43,18 +57,23 @@ void CTarvikDlg::OnConnectClicked() {
     }
     auto* button = Item<QAbstractButton>(1033);
     button->setEnabled(false);
+    m_records->Begin(RecordOperation::kRead);
     // The button comes back only after the outcome's message has been closed.
     const Refusal refusal = m_connect->Start([this, button](ConnectOutcome outcome) {
         UpdateBusy();
         if (outcome == ConnectOutcome::kNoResponse) {
-            AppPrompts().Message(Tr(119));
+            const QString shown = Tr(119);
+            m_records->Finish(RecordOperation::kRead, RecordOutcome::kFailed, shown);
+            AppPrompts().Message(shown);
+        } else {
+            m_records->Finish(RecordOperation::kRead, RecordOutcome::kSuccess);
         }
         button->setEnabled(true);
         emit ConnectFinished(outcome);
         emit ConnectEnded();
     });
     if (refusal != Refusal::kNone) {
-        ShowRefusal(refusal);
+        RecordRefusal(*m_records, RecordOperation::kRead, ShowRefusal(refusal));
         button->setEnabled(true);
         emit ConnectEnded();
         return;
@@ -69,7 +88,7 @@ void CTarvikDlg::OnParamWriteClicked() {
     }
     const Refusal refusal = CheckParamWriteRefusal(*m_link, DisplayPageShown());
     if (refusal != Refusal::kNone) {
-        ShowRefusal(refusal);
+        RecordRefusal(*m_records, RecordOperation::kWrite, ShowRefusal(refusal));
         return;
     }
     // The pages, then the main window; the first field that does not read stops everything.
@@ -80,6 +99,7 @@ void CTarvikDlg::OnParamWriteClicked() {
         m_values = values;
     }
     const bool automatic = Item<QComboBox>(1030)->currentIndex() == kAutoParamWriteMode;
+    m_records->Begin(RecordOperation::kWrite);
     m_paramWrite->Start(
         read,
         [values](int block) {
@@ -90,13 +110,19 @@ void CTarvikDlg::OnParamWriteClicked() {
         },
         [this, automatic](WriteOutcome outcome) {
             UpdateBusy();
-            if (outcome != WriteOutcome::kNotSent) {
+            if (outcome == WriteOutcome::kNotSent) {
+                // A field that did not read: the controller was not asked.
+                m_records->Drop(RecordOperation::kWrite);
+            } else {
                 const bool ok = outcome == WriteOutcome::kAcknowledged;
+                const QString shown = automatic ? QString() : Tr(ok ? 121 : 122);
+                m_records->Finish(RecordOperation::kWrite,
+                                  ok ? RecordOutcome::kSuccess : RecordOutcome::kFailed, shown);
                 if (automatic) {
                     m_sounds->Play(ok ? QStringLiteral("success.wav")
                                       : QStringLiteral("error.wav"));
                 } else {
-                    AppPrompts().Message(Tr(ok ? 121 : 122));
+                    AppPrompts().Message(shown);
                 }
             }
             emit ParamWriteFinished(outcome);
@@ -105,11 +131,19 @@ void CTarvikDlg::OnParamWriteClicked() {
 }
 
 void CTarvikDlg::OnRestartControllerClicked() {
+    const bool open = m_link->IsOpen();
     m_link->Write(RestartControllerFrame());
+    if (open) {
+        m_records->Record(RecordOperation::kRestart, RecordOutcome::kSuccess);
+    }
 }
 
 void CTarvikDlg::OnRestartCableClicked() {
+    const bool open = m_link->IsOpen();
     m_link->Write(RestartCableFrame());
+    if (open) {
+        m_records->Record(RecordOperation::kRestartCable, RecordOutcome::kSuccess);
+    }
 }
 
 void CTarvikDlg::OnOfflineDownloadClicked() {
@@ -122,6 +156,9 @@ void CTarvikDlg::OnFactoryRestoreClicked() {
     }
     if (AppPrompts().Confirm(QString::fromUtf8(kFactoryRestoreConfirm))) {
         m_link->Write(RestoreFactoryFrame());
+        m_records->Record(RecordOperation::kFactoryRestore, RecordOutcome::kSuccess);
+    } else {
+        m_records->Record(RecordOperation::kFactoryRestore, RecordOutcome::kCancelled);
     }
 }
 
@@ -131,6 +168,9 @@ void CTarvikDlg::OnFactoryStoreClicked() {
     }
     if (AppPrompts().Confirm(QString::fromUtf8(kFactoryStoreConfirm))) {
         m_link->Write(StoreFactoryFrame());
+        m_records->Record(RecordOperation::kFactoryStore, RecordOutcome::kSuccess);
+    } else {
+        m_records->Record(RecordOperation::kFactoryStore, RecordOutcome::kCancelled);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "core/protocol/live_status.h"
 #include "download/download_control.h"
 #include "link/controller_link.h"
+#include "mainwindow/operation_records.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
 #include "pages/cpage5.h"
@@ -217,4 +218,7 @@ void CTarvikDlg::OnDisplayModeClicked() {
 void CTarvikDlg::OnCalibrationWriteClicked() {
     // The store flag rides on the next two requests that really go out.
     m_remote.m_calibWriteCount = 2;
+    if (m_link->IsOpen()) {
+        m_records->Record(RecordOperation::kCalibrationWrite, RecordOutcome::kSuccess);
+    }
 }

@@ -26,7 +26,9 @@
 #include "link/port_source.h"
 #include "mainwindow/about_dlg.h"
 #include "mainwindow/main_window_template.h"
+#include "mainwindow/operation_records.h"
 #include "mainwindow/port_row.h"
+#include "mainwindow/records_window.h"
 #include "pages/cpage0.h"
 #include "pages/cpage1.h"
 #include "pages/cpage3.h"
@@ -34,6 +36,7 @@
 #include "pages/cpage6.h"
 #include "pages/parameter_files.h"
 #include "pages/parameter_pages.h"
+#include "records/recorder.h"
 #include "serial/serial_message_sink.h"
 #include "ui/app_icon.h"
 #include "ui/controls.h"
@@ -144,6 +147,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     m_chart = new LiveChartWindow(this);
     auto* chart = new QShortcut(QKeySequence(Qt::Key_F2), this);
     connect(chart, &QShortcut::activated, this, &CTarvikDlg::ShowChart);
+    auto* records = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(records, &QShortcut::activated, this, &CTarvikDlg::ShowRecords);
     connect(m_link.get(), &ControllerLink::statusReceived, m_chart,
             &LiveChartWindow::StatusReceived);
 }
@@ -153,6 +158,7 @@ CTarvikDlg::~CTarvikDlg() {
     m_timer.stop();
     m_connect->Cancel();
     m_paramWrite->Cancel();
+    m_records.reset();
     m_portRow.reset();
     m_download.reset();
     // The receive thread must not post to a link that is gone.
@@ -450,7 +456,10 @@ void CTarvikDlg::OnInitDialog() {
     m_timer.start(kTimerPeriodMs);
 
     m_download = std::make_unique<DownloadControl>(*this, *m_link, *m_sounds, *m_link);
-    m_download->SetCommands([this] { OnParamWriteClicked(); }, [this] { OnConnectClicked(); });
+    m_records = std::make_unique<OperationRecords>(*this, *m_link, *m_download);
+    m_download->SetCommands(
+        [this] { m_records->RunAutomatic(1, [this] { OnParamWriteClicked(); }); },
+        [this] { m_records->RunAutomatic(3, [this] { OnConnectClicked(); }); });
     connect(this, &CTarvikDlg::ConnectEnded, m_download.get(), &DownloadControl::OnConnectFinished);
     connect(m_download.get(), &DownloadControl::runningChanged, this, &CTarvikDlg::UpdateBusy);
     connect(Item<QAbstractButton>(1005), &QAbstractButton::clicked, m_download.get(),
@@ -546,6 +555,14 @@ void CTarvikDlg::ShowChart() {
     m_chart->activateWindow();
 }
 
+void CTarvikDlg::ShowRecords() {
+    if (m_recordsWindow == nullptr)
+        m_recordsWindow = new RecordsWindow(g_recorder, RecordStation(), this);
+    m_recordsWindow->show();
+    m_recordsWindow->raise();
+    m_recordsWindow->activateWindow();
+}
+
 void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     const bool chinese = Language() == UiLanguage::Chinese;
@@ -557,6 +574,8 @@ void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(
         chinese ? QStringLiteral("与参数文件比较…") : QStringLiteral("Compare with a file…"), this,
         &CTarvikDlg::ShowCompareWithFile);
+    menu.addAction(chinese ? QStringLiteral("生产记录…\tF5") : QStringLiteral("Records…\tF5"), this,
+                   &CTarvikDlg::ShowRecords);
     QAction* fast =
         menu.addAction(chinese ? QStringLiteral("快速下载") : QStringLiteral("Fast download"));
     fast->setCheckable(true);

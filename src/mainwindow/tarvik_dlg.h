@@ -20,6 +20,8 @@
 class ControllerLink;
 class LiveChartWindow;
 class DownloadControl;
+class OperationRecords;
+class RecordsWindow;
 class ProcessLauncher;
 class SerialMessageBox;
 class PortRow;
@@ -74,6 +76,9 @@ public:
     PortRow& Ports() const { return *m_portRow; }
     DownloadControl& Download() const { return *m_download; }
     LiveChartWindow& Chart() const { return *m_chart; }
+    OperationRecords& OperationLog() const { return *m_records; }
+    // The records window once it was opened; null before.
+    RecordsWindow* RecordsView() const { return m_recordsWindow; }
     ParameterPages& Parameters() const { return *m_parameters; }
     ParameterFiles& Files() const { return *m_files; }
     // The set last read from the controller or imported; none before the first.
@@ -129,6 +134,8 @@ public slots:
     void ShowAbout();
     // The live chart of the status values; polling runs while it is open.
     void ShowChart();
+    // The production records of this station and the line.
+    void ShowRecords();
     void OnSaveConfigClicked();
     void OnImportConfigClicked();
     // Lists what the pages and the main window would change against the reference set, or
@@ -201,6 +208,8 @@ private:
     std::unique_ptr<PortRow> m_portRow;
     std::unique_ptr<DownloadControl> m_download;
     LiveChartWindow* m_chart = nullptr;
+    std::unique_ptr<OperationRecords> m_records;
+    RecordsWindow* m_recordsWindow = nullptr;
     QString m_pinnedPort;
     std::unique_ptr<ConnectSequence> m_connect;
     std::unique_ptr<ParamWriteSequence> m_paramWrite;

@@ -13,6 +13,7 @@
 #include "link/port_source.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
+#include "tarvik/window_recording.h"
 #include "ui/dialog_units.h"
 #include "ui/key_state.h"
 #include "ui/prompts.h"
@@ -43,6 +44,12 @@ int CTarvikApp::InitInstance() {
         }
     }
     int code = 0;
+    // A screenshot touches no controller and leaves no record.
+    std::unique_ptr<WindowRecording> recording;
+    if (m_options.screenshotPath.isEmpty()) {
+        recording =
+            std::make_unique<WindowRecording>(m_options.records, m_options.station, settings);
+    }
     {
         CTarvikDlg window(settings, keys);
         if (m_options.demo) {

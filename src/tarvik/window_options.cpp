@@ -52,8 +52,18 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
         QStringLiteral("fast"),
         QStringLiteral("Fast download for this run: hand the boot loader's answers to the sender "
                        "as they arrive instead of after 15 ms of silence."));
-    parser.addOptions(
-        {help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image, delay, fast});
+    const QCommandLineOption records(
+        QStringLiteral("records"),
+        QStringLiteral("Keep the production records in this SQLite file, or send them to a "
+                       "line's database (postgresql://user@host/dbname)."),
+        QStringLiteral("FILE|URL"));
+    const QCommandLineOption station(
+        QStringLiteral("station"),
+        QStringLiteral("The station's name in the records (default: the stored one, else the "
+                       "host name)."),
+        QStringLiteral("NAME"));
+    parser.addOptions({help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image,
+                       delay, fast, records, station});
 
     WindowOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -114,6 +124,8 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     }
     options.image = parser.value(image);
     options.fast = parser.isSet(fast);
+    options.records = parser.value(records);
+    options.station = parser.value(station);
     if (parser.isSet(delay)) {
         bool ok = false;
         const unsigned value = parser.value(delay).toUInt(&ok);

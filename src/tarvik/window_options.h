@@ -22,6 +22,10 @@ struct WindowOptions {
     QString image;
     std::optional<unsigned> delay;
     bool fast = false;  // --fast: this run downloads without waiting for the quiet gaps
+    // Production records: where they go (a file or a postgresql:// URL) and the station's name;
+    // empty: the per-user settings, else the default file and the host name.
+    QString records;
+    QString station;
 };
 
 struct WindowOptionsResult {

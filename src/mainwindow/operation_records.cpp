@@ -1,0 +1,176 @@
+#include "mainwindow/operation_records.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QSysInfo>
+#include <algorithm>
+#include <utility>
+
+#include "core/modem/modem_sender.h"
+#include "core/params/param_state.h"
+#include "download/download_control.h"
+#include "link/controller_link.h"
+#include "link/port_open_sequence.h"
+#include "mainwindow/tarvik_dlg.h"
+#include "pages/cpage0.h"
+#include "records/recorder.h"
+
+namespace {
+
+QString g_recordStation;
+
+QString VersionText(float value) {
+    return QString::number(static_cast<double>(value), 'g', 6);
+}
+
+}  // namespace
+
+void SetRecordStation(const QString& name) {
+    g_recordStation = name;
+}
+
+QString RecordStation() {
+    return g_recordStation.isEmpty() ? QSysInfo::machineHostName() : g_recordStation;
+}
+
+OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,
+                                   DownloadControl& download)
+    : m_window(window), m_link(link), m_source(WindowSource()) {
+    connect(&link, &ControllerLink::opened, this, &OperationRecords::NotePort);
+    connect(&download, &DownloadControl::downloadRequested, this, &OperationRecords::BeginDownload);
+    connect(&download, &DownloadControl::transferBegun, this, &OperationRecords::TransferBegun);
+    connect(&download, &DownloadControl::downloadRefused, this, &OperationRecords::DownloadRefused);
+    // A closed port ends a transfer at once; a final report may end it before the next poll.
+    connect(&link, &ControllerLink::closed, this, &OperationRecords::CheckTransfer);
+    connect(&link, &ControllerLink::downloadProgress, this, [this](int percent) {
+        // Kept: a later preparation of the sender forgets the last percentage.
+        if (percent == 100 && m_transferPoll.isActive())
+            m_finalAcknowledged = true;
+        CheckTransfer();
+    });
+    m_transferPoll.setInterval(kTransferPollMs);
+    connect(&m_transferPoll, &QTimer::timeout, this, &OperationRecords::CheckTransfer);
+}
+
+OperationRecords::~OperationRecords() = default;
+
+void OperationRecords::RunAutomatic(int mode, const std::function<void()>& run) {
+    m_source = AutomaticModeSource(mode);
+    run();
+    m_source = WindowSource();
+}
+
+OperationRecord OperationRecords::Start(RecordOperation operation) const {
+    OperationRecord record = OperationRecord::Begin(operation, m_source);
+    record.station = RecordStation();
+    record.port = m_port;
+    record.baud = m_baud;
+    record.can = m_can;
+    return record;
+}
+
+void OperationRecords::Begin(RecordOperation operation) {
+    m_pending.insert_or_assign(operation, Start(operation));
+}
+
+void OperationRecords::Drop(RecordOperation operation) {
+    m_pending.erase(operation);
+}
+
+void OperationRecords::Finish(RecordOperation operation, RecordOutcome outcome,
+                              const QString& shown) {
+    auto found = m_pending.find(operation);
+    OperationRecord record = found != m_pending.end() ? found->second : Start(operation);
+    if (found != m_pending.end())
+        m_pending.erase(found);
+    if (operation == RecordOperation::kRead && outcome == RecordOutcome::kSuccess) {
+        record.checkValue = QString::fromStdString(g_paramCheckText.Get());
+    } else if (operation == RecordOperation::kWrite && outcome != RecordOutcome::kCancelled) {
+        // The set that went out, whether or not the controller took it.
+        record.checkValue = QString::number(ParamCheckValue(g_paramWriteFrames));
+    }
+    if (operation == RecordOperation::kRead || operation == RecordOperation::kWrite)
+        NoteVersions(record);
+    record.Finish(outcome, shown);
+    Submit(std::move(record));
+}
+
+void OperationRecords::Record(RecordOperation operation, RecordOutcome outcome,
+                              const QString& shown) {
+    OperationRecord record = Start(operation);
+    record.Finish(outcome, shown);
+    Submit(std::move(record));
+}
+
+void OperationRecords::Submit(OperationRecord record) {
+    // Hands over only: the database work runs on the recorder's threads.
+    if (g_recorder != nullptr)
+        g_recorder->Submit(record);
+}
+
+void OperationRecords::NoteVersions(OperationRecord& record) const {
+    const auto& read = m_window.Reference();
+    if (!read)
+        return;
+    record.softwareVersion = VersionText(read->m_page0.m_swVersion);
+    record.hardwareVersion = VersionText(read->m_page0.m_hwVersion);
+}
+
+void OperationRecords::NotePort(const QString& path) {
+    // The page's settings as the open just used them.
+    m_port = path;
+    const auto* baud = m_window.Page0().Item<QComboBox>(1040);
+    m_baud = baud != nullptr ? static_cast<int>(std::min<std::uint32_t>(
+                                   ParseLeadingBaud(baud->currentText()), INT32_MAX))
+                             : 0;
+    const auto* can = m_window.Page0().Item<QAbstractButton>(1042);
+    m_can = can != nullptr && can->isChecked();
+}
+
+void OperationRecords::BeginDownload(bool automatic) {
+    if (automatic)
+        m_source = AutomaticModeSource(2);
+    Begin(RecordOperation::kDownload);
+    m_source = WindowSource();
+}
+
+void OperationRecords::TransferBegun(const QString& imageName, const QByteArray& image) {
+    auto found = m_pending.find(RecordOperation::kDownload);
+    if (found == m_pending.end())
+        return;
+    OperationRecord& record = found->second;
+    record.imageName = imageName;
+    record.imageSize = image.size();
+    record.imageSha256 =
+        QString::fromLatin1(QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex());
+    record.bytesAcknowledged = 0;
+    m_imageSize = image.size();
+    m_finalAcknowledged = false;
+    m_transferPoll.start();
+}
+
+void OperationRecords::DownloadRefused(const QString& shown, bool cancelled) {
+    if (!m_pending.contains(RecordOperation::kDownload))
+        return;
+    Finish(RecordOperation::kDownload,
+           cancelled ? RecordOutcome::kCancelled : RecordOutcome::kFailed, shown);
+}
+
+void OperationRecords::CheckTransfer() {
+    auto found = m_pending.find(RecordOperation::kDownload);
+    if (!m_transferPoll.isActive() || found == m_pending.end())
+        return;
+    // The count falls back to zero when the sender is prepared again after the transfer.
+    const qint64 acknowledged = g_modem.AcknowledgedBytes();
+    found->second.bytesAcknowledged =
+        std::max(found->second.bytesAcknowledged.value_or(0), acknowledged);
+    if (m_link.DownloadRunning())
+        return;
+    m_transferPoll.stop();
+    // Complete only with the boot loader's final acknowledgement of every byte; a transfer the
+    // tool cut off, or one the sender gave up, did not program the controller.
+    const bool complete = (m_finalAcknowledged || m_link.LastReportedPercent() == 100) &&
+                          !m_link.TransferCut() && found->second.bytesAcknowledged == m_imageSize;
+    Finish(RecordOperation::kDownload, complete ? RecordOutcome::kSuccess : RecordOutcome::kFailed);
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The window's production records: a record begins when an operation on the controller starts,
+// learns the port, the image or the parameter set on the way, and is handed whole to the
+// program's recorder when the outcome the user sees is decided. The window's handlers only say
+// when; everything a record holds is gathered here.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <map>
+
+#include "records/operation_record.h"
+
+class ControllerLink;
+class CTarvikDlg;
+class DownloadControl;
+
+// The station the window's records name: --station, else the per-user setting, else the host
+// name. Set by the start-up; unset, the host name.
+void SetRecordStation(const QString& name);
+QString RecordStation();
+
+class OperationRecords : public QObject {
+    Q_OBJECT
+
+public:
+    // How often a running transfer is looked at: the sender drops its busy flag without a
+    // report when it gives up.
+    static constexpr int kTransferPollMs = 100;
+
+    OperationRecords(CTarvikDlg& window, ControllerLink& link, DownloadControl& download);
+    ~OperationRecords() override;
+
+    // What starts while `run` runs was started by automatic mode `mode`, not by hand.
+    void RunAutomatic(int mode, const std::function<void()>& run);
+
+    // An operation that takes time: begun when it starts, finished when its outcome is known.
+    void Begin(RecordOperation operation);
+    void Finish(RecordOperation operation, RecordOutcome outcome, const QString& shown = {});
+    // Nothing reached the controller and nothing was said: no record.
+    void Drop(RecordOperation operation);
+    // An operation that is over as soon as it was sent (or declined).
+    void Record(RecordOperation operation, RecordOutcome outcome, const QString& shown = {});
+
+private:
+    OperationRecord Start(RecordOperation operation) const;
+    void Submit(OperationRecord record);
+    void NoteVersions(OperationRecord& record) const;
+    void NotePort(const QString& path);
+    void BeginDownload(bool automatic);
+    void TransferBegun(const QString& imageName, const QByteArray& image);
+    void DownloadRefused(const QString& shown, bool cancelled);
+    void CheckTransfer();
+
+    CTarvikDlg& m_window;
+    ControllerLink& m_link;
+    QString m_source;
+    // What the port was opened with.
+    QString m_port;
+    int m_baud = 0;
+    bool m_can = false;
+    std::map<RecordOperation, OperationRecord> m_pending;
+    QTimer m_transferPoll;
+    qint64 m_imageSize = 0;
+    bool m_finalAcknowledged = false;
+};

@@ -1,0 +1,159 @@
+#include "mainwindow/records_table_model.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QDateTime>
+#include <utility>
+
+namespace {
+
+constexpr const char* kTitles[RecordsTableModel::kColumnCount][2] = {
+    {"开始时间", "Started"},   {"工位", "Station"},
+    {"操作", "Operation"},     {"来源", "Source"},
+    {"结果", "Outcome"},       {"原因", "Reason"},
+    {"程序文件", "Image"},     {"已确认字节", "Bytes acknowledged"},
+    {"校验值", "Check value"}, {"软件/硬件版本", "Software/hardware"},
+    {"端口", "Port"},
+};
+
+QString CsvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace
+
+RecordsTableModel::RecordsTableModel(bool chinese, QObject* parent)
+    : QAbstractTableModel(parent), m_chinese(chinese) {}
+
+void RecordsTableModel::SetRecords(QList<OperationRecord> records) {
+    beginResetModel();
+    m_records = std::move(records);
+    endResetModel();
+}
+
+void RecordsTableModel::Prepend(const OperationRecord& record) {
+    beginInsertRows({}, 0, 0);
+    m_records.prepend(record);
+    endInsertRows();
+}
+
+int RecordsTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_records.size());
+}
+
+int RecordsTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QString RecordsTableModel::Text(const OperationRecord& record, int column) const {
+    switch (column) {
+        case kStarted:
+            return QDateTime::fromMSecsSinceEpoch(record.startedMs)
+                .toLocalTime()
+                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        case kStation:
+            return record.station;
+        case kOperation:
+            return OperationName(record.operation);
+        case kSource:
+            return record.source;
+        case kOutcome:
+            return OutcomeName(record.outcome);
+        case kReason:
+            return record.reason;
+        case kImage:
+            if (record.imageName.isEmpty())
+                return {};
+            return QStringLiteral("%1 (%2, %3)")
+                .arg(record.imageName)
+                .arg(record.imageSize.value_or(0))
+                .arg(record.imageSha256.left(12));
+        case kBytes:
+            return record.bytesAcknowledged ? QString::number(*record.bytesAcknowledged)
+                                            : QString();
+        case kCheckValue:
+            return record.checkValue;
+        case kVersions:
+            if (record.softwareVersion.isEmpty() && record.hardwareVersion.isEmpty())
+                return {};
+            return record.softwareVersion + QLatin1Char('/') + record.hardwareVersion;
+        case kPort:
+            if (record.port.isEmpty())
+                return {};
+            return QStringLiteral("%1 %2%3")
+                .arg(record.port)
+                .arg(record.baud)
+                .arg(record.can ? QStringLiteral(" CAN") : QString());
+        default:
+            return {};
+    }
+}
+
+QVariant RecordsTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_records.size())
+        return {};
+    const OperationRecord& record = m_records.at(index.row());
+    if (role == Qt::DisplayRole)
+        return Text(record, index.column());
+    if (role == Qt::ToolTipRole && index.column() == kImage)
+        return record.imageSha256;
+    // A failure stands out in a long list of passes.
+    if (role == Qt::ForegroundRole && index.column() == kOutcome &&
+        record.outcome == RecordOutcome::kFailed)
+        return QBrush(QColor(0xC0, 0x00, 0x00));
+    return {};
+}
+
+QVariant RecordsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kColumnCount)
+        return {};
+    return QString::fromUtf8(kTitles[section][m_chinese ? 0 : 1]);
+}
+
+QString RecordsTableModel::Csv() const {
+    // The columns and times of the command line's CSV, so one sheet takes either.
+    QStringList lines{QStringLiteral(
+        "uuid,started,finished,station,operation,source,outcome,reason,unit,port,baud,can,image,"
+        "image_size,image_sha256,bytes_acknowledged,check_value,software_version,"
+        "hardware_version,tool_version")};
+    const auto time = [](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString(
+            QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    };
+    const auto number = [](const std::optional<qint64>& value) {
+        return value ? QString::number(*value) : QString();
+    };
+    for (const OperationRecord& r : m_records) {
+        const QStringList fields{r.uuid.toString(QUuid::WithoutBraces),
+                                 time(r.startedMs),
+                                 time(r.finishedMs),
+                                 r.station,
+                                 OperationName(r.operation),
+                                 r.source,
+                                 OutcomeName(r.outcome),
+                                 r.reason,
+                                 r.unitId,
+                                 r.port,
+                                 QString::number(r.baud),
+                                 r.can ? QStringLiteral("1") : QStringLiteral("0"),
+                                 r.imageName,
+                                 number(r.imageSize),
+                                 r.imageSha256,
+                                 number(r.bytesAcknowledged),
+                                 r.checkValue,
+                                 r.softwareVersion,
+                                 r.hardwareVersion,
+                                 r.toolVersion};
+        QStringList quoted;
+        for (const QString& field : fields)
+            quoted << CsvField(field);
+        lines << quoted.join(QLatin1Char(','));
+    }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}

@@ -1,0 +1,51 @@
+#include "tarvik/window_recording.h"
+
+#include <QSysInfo>
+
+#include "app/profile_settings.h"
+#include "app/ui_language.h"
+#include "mainwindow/operation_records.h"
+#include "records/recorder.h"
+#include "ui/prompts.h"
+
+namespace {
+
+QString Say(const char* chinese, const char* english) {
+    return QString::fromUtf8(CurrentUiLanguage() == UiLanguage::Chinese ? chinese : english);
+}
+
+}  // namespace
+
+WindowRecording::WindowRecording(const QString& recordsOption, const QString& stationOption,
+                                 const ProfileSettings& settings) {
+    QString station = stationOption.isEmpty() ? settings.Station() : stationOption;
+    SetRecordStation(station.isEmpty() ? QSysInfo::machineHostName() : station);
+
+    const QString where = recordsOption.isEmpty() ? settings.Records() : recordsOption;
+    const RecordsLocationResult location = ParseRecordsLocation(where);
+    if (!location.location) {
+        AppPrompts().Message(
+            Say("不记录生产记录：%1", "Production records are off: %1").arg(location.error));
+        return;
+    }
+    RecorderOptions options;
+    options.location = *location.location;
+    m_recorder = std::make_unique<Recorder>(options);
+    g_recorder = m_recorder.get();
+    // One message: production goes on, and what follows from the first problem would only
+    // repeat it.
+    QObject::connect(
+        m_recorder.get(), &Recorder::failed, m_recorder.get(), [this](const QString& message) {
+            if (m_failureShown)
+                return;
+            m_failureShown = true;
+            AppPrompts().Message(Say("生产记录无法保存，操作照常进行：%1",
+                                     "Production records cannot be kept; operations go on: %1")
+                                     .arg(message));
+        });
+}
+
+WindowRecording::~WindowRecording() {
+    if (g_recorder == m_recorder.get())
+        g_recorder = nullptr;
+}

@@ -1,0 +1,26 @@
+#pragma once
+// The window's production records for one run: the program-wide recorder and the station's
+// name, from the command line, else the per-user settings, else the defaults.
+
+#include <QString>
+#include <memory>
+
+class ProfileSettings;
+class Recorder;
+
+class WindowRecording {
+public:
+    // Starts the recorder and sets g_recorder; a location that is refused (a malformed URL, one
+    // with a password) is told once and the window runs without records.
+    WindowRecording(const QString& recordsOption, const QString& stationOption,
+                    const ProfileSettings& settings);
+    // Commits what was handed over before the program ends.
+    ~WindowRecording();
+
+    WindowRecording(const WindowRecording&) = delete;
+    WindowRecording& operator=(const WindowRecording&) = delete;
+
+private:
+    std::unique_ptr<Recorder> m_recorder;
+    bool m_failureShown = false;
+};

@@ -1,0 +1,472 @@
+// Production records from the window: each operation against the simulated controller leaves
+// exactly one record with the outcome the user saw, and the records window lists, filters,
+// counts, follows and exports them. The records live in a temporary SQLite file.
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "app/string_table.h"
+#include "core/modem/modem_sender.h"
+#include "core/protocol/link_flags.h"
+#include "download/download_control.h"
+#include "gui_test_support.h"
+#include "link/controller_link.h"
+#include "link/port_source.h"
+#include "mainwindow/operation_records.h"
+#include "mainwindow/records_table_model.h"
+#include "mainwindow/records_window.h"
+#include "mainwindow/tarvik_dlg.h"
+#include "records/recorder.h"
+#include "tarvik/demo_port.h"
+#include "tarvik/memory_demo_port.h"
+#include "ui/controls.h"
+#include "ui/sounds.h"
+
+Q_DECLARE_METATYPE(std::optional<RecordOperation>)
+Q_DECLARE_METATYPE(std::optional<RecordOutcome>)
+
+namespace {
+
+class HeardSounds : public Sounds {
+public:
+    void Play(const QString& fileName) override { played << fileName; }
+    QStringList played;
+};
+
+class NoPorts : public PortSource {
+public:
+    std::optional<QStringList> ListPorts() override { return QStringList{}; }
+    Cable CablePresence() override { return Cable::kUnknown; }
+};
+
+std::unique_ptr<DemoPort> MakeDemoPort() {
+    if (qEnvironmentVariable("TARVIK_TEST_DEMO_PORT") == QLatin1String("memory")) {
+        return std::make_unique<MemoryDemoPort>();
+    }
+    return CreateDemoPort();
+}
+
+// A recorder on a fresh SQLite file, as the program's.
+struct TempRecorder {
+    TempRecorder() {
+        RecorderOptions options;
+        options.location.file = dir.filePath(QStringLiteral("records.sqlite"));
+        recorder = std::make_unique<Recorder>(options);
+        g_recorder = recorder.get();
+    }
+    ~TempRecorder() { g_recorder = nullptr; }
+
+    // Every record of `filter`, as the store has it now.
+    QList<OperationRecord> Stored(const RecordFilter& filter = {}) {
+        recorder->Flush(5000);
+        std::optional<QList<OperationRecord>> result;
+        bool answered = false;
+        recorder->Query(filter, recorder.get(),
+                        [&](std::optional<QList<OperationRecord>> records, const QString&) {
+                            result = std::move(records);
+                            answered = true;
+                        });
+        if (!QTest::qWaitFor([&] { return answered; }, 5000) || !result) {
+            return {};
+        }
+        return *result;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<Recorder> recorder;
+};
+
+enum class Action {
+    kRead,
+    kReadUnanswered,
+    kWrite,
+    kWriteUnacknowledged,
+    kFactoryRestore,
+    kFactoryRestoreDeclined,
+    kDownload,
+    kDownloadCancelledByController,
+    kDownloadPortClosed,
+};
+
+struct Fixture {
+    Fixture() {
+        SetUiLanguage(UiLanguage::English);
+        SetRecordStation(QStringLiteral("line-1/station-4"));
+        path = demo->Start();
+        window = std::make_unique<CTarvikDlg>(*temp.settings, keys);
+        window->SetPortSource(ports);
+        window->SetSounds(sounds);
+        window->OnInitDialog();
+    }
+    ~Fixture() { window.reset(); }
+
+    bool Open() {
+        window->OpenPortAtStart(path);
+        return QTest::qWaitFor(
+            [&] { return window->LinkToController().IsOpen() && !window->Busy(); }, 5000);
+    }
+    bool Connect() {
+        QTest::mouseClick(window->Item<QAbstractButton>(1033), Qt::LeftButton);
+        return QTest::qWaitFor([&] { return !window->Busy(); }, 6000) && g_connected.load() == 1;
+    }
+    sim::SimController& Sim() { return demo->Controller(); }
+    void SetFaults(const std::function<void(sim::SimFaults&)>& change) {
+        sim::SimFaults faults = Sim().Faults();
+        change(faults);
+        Sim().SetFaults(faults);
+    }
+
+    RecordingPrompts prompts;
+    TempSettings temp;
+    TempRecorder records;
+    HeldKeys keys;
+    NoPorts ports;
+    HeardSounds sounds;
+    std::unique_ptr<DemoPort> demo = MakeDemoPort();
+    QString path;
+    std::unique_ptr<CTarvikDlg> window;
+};
+
+QByteArray TestImage(int size) {
+    QByteArray image(size, '\0');
+    for (int i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+    }
+    return image;
+}
+
+OperationRecord Made(const QString& station, RecordOperation operation, RecordOutcome outcome,
+                     int daysAgo, const QString& reason = {}) {
+    OperationRecord record = OperationRecord::Begin(operation, WindowSource());
+    record.station = station;
+    record.startedMs -= qint64(daysAgo) * 24 * 3600 * 1000;
+    record.Finish(outcome, reason);
+    record.finishedMs = record.startedMs + 1500;
+    record.port = QStringLiteral("/dev/ttyUSB0");
+    record.baud = 9600;
+    if (operation == RecordOperation::kDownload) {
+        record.imageName = QStringLiteral("ctl_v2.31.bin");
+        record.imageSize = 61440;
+        record.imageSha256 = QStringLiteral("9f2c41d07a");
+        record.bytesAcknowledged = outcome == RecordOutcome::kSuccess ? 61440 : 8192;
+    } else if (operation == RecordOperation::kWrite || operation == RecordOperation::kRead) {
+        record.checkValue = QStringLiteral("52731");
+        record.softwareVersion = QStringLiteral("2.31");
+        record.hardwareVersion = QStringLiteral("1.2");
+    }
+    return record;
+}
+
+}  // namespace
+
+class WindowRecordsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { qRegisterMetaType<OperationRecord>(); }
+    void cleanup() {
+        g_connected = 0;
+        g_writeAcknowledged = 1;
+        g_modem.m_busy = 0;
+    }
+
+    void eachOperationLeavesOneRecord_data() {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<RecordOperation>("operation");
+        QTest::addColumn<RecordOutcome>("outcome");
+        QTest::addColumn<QString>("reason");
+        const auto op = [](const char* name, Action action, RecordOperation operation,
+                           RecordOutcome outcome, const QString& reason) {
+            QTest::newRow(name) << action << operation << outcome << reason;
+        };
+        using O = RecordOperation;
+        using R = RecordOutcome;
+        op("read", Action::kRead, O::kRead, R::kSuccess, {});
+        op("read unanswered", Action::kReadUnanswered, O::kRead, R::kFailed, Tr(119));
+        op("write acknowledged", Action::kWrite, O::kWrite, R::kSuccess, Tr(121));
+        op("write not acknowledged", Action::kWriteUnacknowledged, O::kWrite, R::kFailed, Tr(122));
+        op("factory restore", Action::kFactoryRestore, O::kFactoryRestore, R::kSuccess, {});
+        op("factory restore declined", Action::kFactoryRestoreDeclined, O::kFactoryRestore,
+           R::kCancelled, {});
+        op("download by hand", Action::kDownload, O::kDownload, R::kSuccess, {});
+        op("download cancelled by the boot loader", Action::kDownloadCancelledByController,
+           O::kDownload, R::kFailed, {});
+        op("download with the port closed", Action::kDownloadPortClosed, O::kDownload, R::kFailed,
+           Tr(120));
+    }
+    void eachOperationLeavesOneRecord() {
+        QFETCH(Action, action);
+        QFETCH(RecordOperation, operation);
+        QFETCH(RecordOutcome, outcome);
+        QFETCH(QString, reason);
+        Fixture f;
+        const QByteArray image = TestImage(20000);
+        const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(image) == image.size());
+        out.close();
+
+        if (action != Action::kDownloadPortClosed) {
+            QVERIFY(f.Open());
+        }
+        const bool needsRead = action == Action::kWrite || action == Action::kWriteUnacknowledged;
+        if (needsRead) {
+            QVERIFY(f.Connect());
+        }
+        // The read before a write is recorded too; its signal must not count below.
+        QVERIFY(f.records.recorder->Flush(5000));
+        QCoreApplication::processEvents();
+        QSignalSpy stored(f.records.recorder.get(), &Recorder::recordStored);
+        const qint64 before = NowUtcMs();
+        f.prompts.messages.clear();
+        switch (action) {
+            case Action::kReadUnanswered:
+                f.SetFaults([](sim::SimFaults& faults) { faults.noReadAnswer = true; });
+                [[fallthrough]];
+            case Action::kRead:
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
+                break;
+            case Action::kWriteUnacknowledged:
+                f.SetFaults([](sim::SimFaults& faults) { faults.noWriteAck = true; });
+                [[fallthrough]];
+            case Action::kWrite:
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+                break;
+            case Action::kFactoryRestoreDeclined:
+                f.prompts.confirmAnswer = false;
+                [[fallthrough]];
+            case Action::kFactoryRestore:
+                f.window->OnFactoryRestoreClicked();
+                break;
+            case Action::kDownloadCancelledByController:
+                f.SetFaults([](sim::SimFaults& faults) { faults.transfer.canAtBlock = 4; });
+                [[fallthrough]];
+            case Action::kDownload:
+            case Action::kDownloadPortClosed:
+                f.window->Download().LoadImage(file);
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+                break;
+        }
+        QVERIFY(stored.wait(20000) || stored.count() == 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 8000);
+
+        RecordFilter filter;
+        filter.sinceMs = before;
+        const QList<OperationRecord> all = f.records.Stored(filter);
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(stored.count(), 1);
+        const OperationRecord& record = all.first();
+        QCOMPARE(record.operation, operation);
+        QCOMPARE(record.outcome, outcome);
+        QCOMPARE(record.reason, reason);
+        // What the record says was shown is what the user saw.
+        if (!reason.isEmpty()) {
+            QVERIFY(f.prompts.messages.contains(reason));
+        }
+        QCOMPARE(record.source, WindowSource());
+        QCOMPARE(record.station, QStringLiteral("line-1/station-4"));
+        QCOMPARE(record.toolVersion, ToolVersion());
+        QVERIFY(record.startedMs >= before);
+        QVERIFY(record.finishedMs >= record.startedMs);
+        if (action != Action::kDownloadPortClosed) {
+            QCOMPARE(record.port, f.path);
+            QCOMPARE(record.baud, 9600);
+            QCOMPARE(record.can, false);
+        }
+
+        if (operation == RecordOperation::kRead && outcome == RecordOutcome::kSuccess) {
+            QTRY_COMPARE(f.window->Controls().Text(1016), record.checkValue);
+            QVERIFY(!record.checkValue.isEmpty());
+            QVERIFY(!record.softwareVersion.isEmpty());
+        }
+        if (operation == RecordOperation::kWrite) {
+            QVERIFY(!record.checkValue.isEmpty());
+            QVERIFY(!record.hardwareVersion.isEmpty());
+        }
+        if (action == Action::kDownload || action == Action::kDownloadCancelledByController) {
+            QCOMPARE(record.imageName, QStringLiteral("controller.bin"));
+            QCOMPARE(record.imageSize, std::optional<qint64>(image.size()));
+            QCOMPARE(record.imageSha256,
+                     QString::fromLatin1(
+                         QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
+            QVERIFY(record.bytesAcknowledged.has_value());
+            // The truth: a success only when the controller got the whole image.
+            const bool whole = f.Sim().Counters().imagesReceived == 1;
+            QCOMPARE(outcome == RecordOutcome::kSuccess, whole);
+            if (whole) {
+                QCOMPARE(*record.bytesAcknowledged, qint64(image.size()));
+            } else {
+                QVERIFY(*record.bytesAcknowledged < image.size());
+            }
+        }
+    }
+
+    // The automatic modes name themselves as the source.
+    void automaticReadNamesItsMode() {
+        Fixture f;
+        QVERIFY(f.Open());
+        QSignalSpy stored(f.records.recorder.get(), &Recorder::recordStored);
+        f.window->Download().SelectMode(3);
+        f.Sim().Announce();
+        QVERIFY(stored.wait(10000));
+        const auto record = stored.first().first().value<OperationRecord>();
+        QCOMPARE(record.operation, RecordOperation::kRead);
+        QCOMPARE(record.source, AutomaticModeSource(3));
+        QCOMPARE(record.outcome, RecordOutcome::kSuccess);
+    }
+
+    void recordsWindowFilters_data() {
+        QTest::addColumn<bool>("today");
+        QTest::addColumn<QString>("station");
+        QTest::addColumn<std::optional<RecordOperation>>("operation");
+        QTest::addColumn<std::optional<RecordOutcome>>("outcome");
+        QTest::addColumn<int>("rows");
+        const std::optional<RecordOperation> anyOperation;
+        const std::optional<RecordOutcome> anyOutcome;
+        QTest::newRow("today, every station")
+            << true << QString() << anyOperation << anyOutcome << 5;
+        QTest::newRow("every day") << false << QString() << anyOperation << anyOutcome << 7;
+        QTest::newRow("today, this station")
+            << true << QStringLiteral("st-A") << anyOperation << anyOutcome << 4;
+        QTest::newRow("downloads")
+            << false << QString() << std::optional(RecordOperation::kDownload) << anyOutcome << 3;
+        QTest::newRow("failed downloads")
+            << false << QString() << std::optional(RecordOperation::kDownload)
+            << std::optional(RecordOutcome::kFailed) << 2;
+        QTest::newRow("cancelled today")
+            << true << QString() << anyOperation << std::optional(RecordOutcome::kCancelled) << 1;
+        QTest::newRow("nothing") << true << QStringLiteral("st-Z") << anyOperation << anyOutcome
+                                 << 0;
+    }
+    void recordsWindowFilters() {
+        QFETCH(bool, today);
+        QFETCH(QString, station);
+        QFETCH(std::optional<RecordOperation>, operation);
+        QFETCH(std::optional<RecordOutcome>, outcome);
+        QFETCH(int, rows);
+        RecordingPrompts prompts;
+        TempRecorder records;
+        SubmitSample(*records.recorder);
+        RecordsWindow window(records.recorder.get(), QStringLiteral("st-A"));
+        QSignalSpy listed(&window, &RecordsWindow::listed);
+        window.SetDay(today ? std::optional(QDate::currentDate()) : std::nullopt);
+        window.SetStationFilter(station);
+        window.SetOperationFilter(operation);
+        window.SetOutcomeFilter(outcome);
+        QTRY_VERIFY(listed.count() >= 1);
+        QTRY_COMPARE(window.Model().rowCount(), rows);
+        for (const OperationRecord& record : window.Model().Records()) {
+            QVERIFY(station.isEmpty() || record.station == station);
+            QVERIFY(!operation || record.operation == *operation);
+            QVERIFY(!outcome || record.outcome == *outcome);
+        }
+    }
+
+    void recordsWindowCountsFollowsAndExports() {
+        RecordingPrompts prompts;
+        TempRecorder records;
+        SubmitSample(*records.recorder);
+        RecordsWindow window(records.recorder.get(), QStringLiteral("st-A"));
+        // It opens on this station's day.
+        QTRY_COMPARE(window.Model().rowCount(), 4);
+        // Today at st-A: two passed, one failed, one cancelled (not counted either way).
+        QTRY_COMPARE(window.PassedToday(), 2);
+        QCOMPARE(window.FailedToday(), 1);
+        QCOMPARE(window.SummaryText(), QStringLiteral("Today at st-A: 2 passed, 1 failed"));
+
+        // A record that arrives while the window is open joins the list and the counts.
+        records.recorder->Submit(Made(QStringLiteral("st-A"), RecordOperation::kWrite,
+                                      RecordOutcome::kFailed, 0,
+                                      QStringLiteral("Write failed, \"check\" the cable")));
+        QTRY_COMPARE(window.Model().rowCount(), 5);
+        QTRY_COMPARE(window.FailedToday(), 2);
+        QCOMPARE(window.Model().Records().first().operation, RecordOperation::kWrite);
+        // Another station's record for another day changes neither.
+        records.recorder->Submit(
+            Made(QStringLiteral("st-B"), RecordOperation::kRead, RecordOutcome::kSuccess, 3));
+        records.recorder->Flush(5000);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.Model().rowCount(), 5);
+        QCOMPARE(window.PassedToday(), 2);
+
+        prompts.saveAnswer = records.dir.filePath(QStringLiteral("export.csv"));
+        QVERIFY(window.ExportCsv());
+        QFile csv(prompts.saveAnswer);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(csv.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QVERIFY(lines.first().startsWith(QStringLiteral("uuid,started,finished,station,")));
+        QVERIFY(
+            lines.at(1).contains(QStringLiteral(",write,window,failed,"
+                                                "\"Write failed, \"\"check\"\" the cable\",")));
+        QCOMPARE(prompts.fileFilters.last(), QStringLiteral("CSV files (*.csv)"));
+
+        // Cancelled dialog: nothing written, nothing said.
+        prompts.saveAnswer.clear();
+        QVERIFY(!window.ExportCsv());
+        QVERIFY(prompts.messages.isEmpty());
+    }
+
+    void recordsWindowWithoutRecorderSaysSo() {
+        SetUiLanguage(UiLanguage::English);
+        RecordsWindow window(nullptr, QStringLiteral("st-A"));
+        QCOMPARE(window.Model().rowCount(), 0);
+        QVERIFY(window.findChild<QLabel*>() != nullptr);
+    }
+
+    // Pictures of the window with its data in both languages; written where
+    // TARVIK_RECORDS_PICTURES points (the README's picture is made so).
+    void picturesInBothLanguages_data() {
+        QTest::addColumn<UiLanguage>("language");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("zh") << UiLanguage::Chinese << QStringLiteral("records-zh.png");
+        QTest::newRow("en") << UiLanguage::English << QStringLiteral("records-en.png");
+    }
+    void picturesInBothLanguages() {
+        QFETCH(UiLanguage, language);
+        QFETCH(QString, name);
+        SetUiLanguage(language);
+        RecordingPrompts prompts;
+        TempRecorder records;
+        SubmitSample(*records.recorder);
+        RecordsWindow window(records.recorder.get(), QStringLiteral("st-A"));
+        // The line's day: every station.
+        window.SetStationFilter(QString());
+        QTRY_COMPARE(window.Model().rowCount(), 5);
+        QTRY_COMPARE(window.PassedToday(), 2);
+        window.show();
+        const QPixmap picture = window.grab();
+        QVERIFY(!picture.isNull());
+        const QString folder = qEnvironmentVariable("TARVIK_RECORDS_PICTURES");
+        if (!folder.isEmpty()) {
+            QVERIFY(picture.save(QDir(folder).filePath(name), "PNG"));
+        }
+        SetUiLanguage(UiLanguage::English);
+    }
+
+private:
+    // Today: st-A two passes, a failure and a cancel; st-B one pass. Earlier: two at st-A.
+    static void SubmitSample(Recorder& recorder) {
+        using O = RecordOperation;
+        using R = RecordOutcome;
+        const QString a = QStringLiteral("st-A");
+        recorder.Submit(Made(a, O::kDownload, R::kSuccess, 2));
+        recorder.Submit(Made(a, O::kDownload, R::kFailed, 1));
+        recorder.Submit(Made(a, O::kRead, R::kSuccess, 0));
+        recorder.Submit(Made(a, O::kWrite, R::kSuccess, 0, Tr(121)));
+        recorder.Submit(Made(a, O::kDownload, R::kFailed, 0));
+        recorder.Submit(Made(a, O::kFactoryRestore, R::kCancelled, 0));
+        recorder.Submit(Made(QStringLiteral("st-B"), O::kWrite, R::kSuccess, 0, Tr(121)));
+        QVERIFY(recorder.Flush(5000));
+    }
+};
+
+QTEST_MAIN(WindowRecordsTest)
+#include "window_records_test.moc"
