@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/process_end.h"
 #include "tarvik/display.h"
 #include "tarvik/tarvik_app.h"
 #include "tarvik/window_options.h"
@@ -35,5 +36,6 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarvik"));
-    return CTarvikApp(*parsed.options).InitInstance();
+    const int code = CTarvikApp(*parsed.options).InitInstance();
+    return EndProcess(code);
 }

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "cli/process_end.h"
+#include "app/process_end.h"
 
 // Under Wine a process whose records store took SQLite's file locks never finishes ExitProcess
-// (the library unloading waits forever). By now the port is closed, the records are committed
-// and their store closed, and the files are written, so the process ends here directly.
+// (the library unloading waits forever). Called when the port is closed, the records are
+// committed and their store closed, and the files are written: the process ends here directly.
 int EndProcess(int code) {
     std::fflush(nullptr);
     ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));

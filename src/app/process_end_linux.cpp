@@ -1,4 +1,4 @@
-#include "cli/process_end.h"
+#include "app/process_end.h"
 
 int EndProcess(int code) {
     return code;

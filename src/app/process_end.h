@@ -1,5 +1,5 @@
 #pragma once
-// How the command line ends once its work is done, written and closed (process_end_<platform>.cpp).
+// How a program ends once its work is done, written and closed (process_end_<platform>.cpp).
 
 // Returns the exit code for main to return, where the process ends that way.
 int EndProcess(int code);
