@@ -11,3 +11,14 @@ bool HasDisplay() {
     }
     return false;
 }
+
+// fontconfig serves the offscreen platform as it serves the desktop.
+void PrepareOffscreenFonts() {}
+
+QStringList StartArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}

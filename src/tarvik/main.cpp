@@ -1,7 +1,6 @@
 // tarvik: the controller service tool's window.
 
 #include <QApplication>
-#include <QStringList>
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +13,7 @@
 int main(int argc, char* argv[]) {
     // The options are checked before any window system is needed, so that --help and usage
     // errors work anywhere.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    const WindowOptionsResult parsed = ParseWindowOptions(arguments);
+    const WindowOptionsResult parsed = ParseWindowOptions(StartArguments(argc, argv));
     if (!parsed.options) {
         const QByteArray text = (parsed.exitCode == 0 ? parsed.output : parsed.error).toLocal8Bit();
         std::fputs(text.constData(), parsed.exitCode == 0 ? stdout : stderr);
@@ -33,6 +28,9 @@ int main(int argc, char* argv[]) {
             "render it with --screenshot FILE, or use tarvik-cli.\n",
             stderr);
         return 1;
+    }
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen")) {
+        PrepareOffscreenFonts();
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tarvik"));
