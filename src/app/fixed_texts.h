@@ -25,6 +25,13 @@ inline constexpr char kAboutText[] = "Tarvik 1.0 ";
 inline constexpr char kDownloadingText[] = "Downloading...";
 inline constexpr char kDownloadFinishedText[] = "Download";
 
+// A transfer that ended although the boot loader refused its last packet (its dialect takes that
+// NAK as an answer). The window and the command line say it in the same words.
+inline constexpr char kLastPacketRefusedEnglish[] =
+    "the boot loader answered the last packet with NAK: the program did not arrive whole";
+inline constexpr char kLastPacketRefusedChinese[] =
+    "引导程序对最后一个数据包回复了 NAK：程序没有完整接收";
+
 // The language switch could not save the new language or start the new instance.
 inline constexpr char kLanguageStoreFailedChinese[] = "无法保存语言设置。";
 inline constexpr char kLanguageStoreFailedEnglish[] = "The language setting could not be saved.";

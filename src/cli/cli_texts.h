@@ -3,6 +3,7 @@
 
 #include <QString>
 
+#include "app/fixed_texts.h"
 #include "app/ui_language.h"
 
 // A text of the command line's own in both languages.
@@ -52,9 +53,8 @@ inline constexpr CliText kFlashTimeout{"the download did not finish within %1 s"
                                        "下载未在 %1 秒内完成"};
 inline constexpr CliText kFlashAborted{"the boot loader cancelled the download",
                                        "引导程序取消了下载"};
-inline constexpr CliText kFlashLastNotAcknowledged{
-    "the boot loader answered the last packet with NAK: the program did not arrive whole",
-    "引导程序对最后一个数据包回复了 NAK：程序没有完整接收"};
+inline constexpr CliText kFlashLastNotAcknowledged{kLastPacketRefusedEnglish,
+                                                   kLastPacketRefusedChinese};
 inline constexpr CliText kFlashDone{"download complete: %1 bytes", "下载完成：%1 字节"};
 inline constexpr CliText kNoStatus{"the controller sent no status", "控制器没有发送状态"};
 inline constexpr CliText kConfirmNeeded{"factory-restore changes the controller: add --yes",

@@ -171,8 +171,10 @@ void DownloadControl::HandOver() {
         started = m_link.StartDownload(
                       std::string_view(name.constData(), static_cast<std::size_t>(name.size())),
                       AsBytes(bytes), ModemDialect::kBootLoader) == ModemLoad::kOk;
-        if (started)
+        if (started) {
+            m_statusHeld = false;
             emit transferBegun(m_binFileName, bytes);
+        }
     }
     EndStart(started);
     if (wasSettling)
@@ -200,7 +202,10 @@ void DownloadControl::ShowProgress(int percent) {
         bar->setValue(percent);
     controls.SetText(kPercentText, QString::number(percent) + QStringLiteral("%"));
     if (percent >= 100) {
-        controls.SetText(kLogEdit, QString::fromUtf8(kDownloadFinishedText));
+        const QString unacknowledged = UnacknowledgedEndText();
+        m_statusHeld = !unacknowledged.isEmpty();
+        controls.SetText(kLogEdit,
+                         m_statusHeld ? unacknowledged : QString::fromUtf8(kDownloadFinishedText));
         m_downloadingShown = 0;
         m_statusShown = true;
     } else if (m_downloadingShown == 0) {
@@ -210,6 +215,12 @@ void DownloadControl::ShowProgress(int percent) {
     }
 }
 
+QString DownloadControl::UnacknowledgedEndText() const {
+    if (!m_link.EndedUnacknowledged())
+        return {};
+    return QString::fromUtf8(download_text::kLastPacketRefused.In(m_window.Language()));
+}
+
 void DownloadControl::AppendLog(const QByteArray& bytes) {
     if (m_logEchoOn != 1 || bytes.isEmpty())
         return;
@@ -217,7 +228,7 @@ void DownloadControl::AppendLog(const QByteArray& bytes) {
     const QString text = QString::fromLatin1(bytes);
     m_logText += text;
     auto* edit = m_window.Item<QPlainTextEdit>(kLogEdit);
-    if (edit == nullptr)
+    if (edit == nullptr || m_statusHeld)
         return;
     // A whole chunk is one change of the edit, so a chatty boot loader cannot flood the window.
     if (m_statusShown) {
@@ -250,6 +261,7 @@ void DownloadControl::ResetView() {
     }
     m_logText.clear();
     m_statusShown = false;
+    m_statusHeld = false;
     m_window.Controls().SetText(kPercentText, QString());
     m_window.Controls().SetText(kLogEdit, QString());
 }
@@ -287,9 +299,11 @@ void DownloadControl::StepAutoModes() {
         ::StepAutoModes(Mode(), m_link.DownloadRunning(), [this] { return ReadAutoDelay(); });
     switch (step.m_action) {
         case AutoAction::kNone:
-            // A transfer the tool cut off (its port reopened) did not program the controller:
-            // the run ends, but not with the success sound.
-            if (step.m_sound == sound_files::kDownloadSuccess && m_link.TransferCut())
+            // A transfer the tool cut off (its port reopened), or one whose last packet the boot
+            // loader refused, did not program the controller: the run ends, but not with the
+            // success sound.
+            if (step.m_sound == sound_files::kDownloadSuccess &&
+                (m_link.TransferCut() || m_link.EndedUnacknowledged()))
                 Play(sound_files::kWriteError);
             else
                 Play(step.m_sound);

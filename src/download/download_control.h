@@ -74,6 +74,9 @@ public:
     const QString& BinFilePath() const { return m_binFilePath; }
     const QString& BinFileName() const { return m_binFileName; }
     const QString& LogText() const { return m_logText; }
+    // What 1001 shows instead of the finished text when the boot loader did not acknowledge the
+    // whole image of the last transfer; empty for any other transfer.
+    QString UnacknowledgedEndText() const;
     unsigned AutoDelay() const { return m_autoDelay; }
     int Mode() const;
 
@@ -125,6 +128,9 @@ private:
     int m_logEchoOn = 0;
     // 1001 shows a status text, not the log: the next bytes replace it.
     bool m_statusShown = false;
+    // 1001 keeps its status text until the next transfer: the bytes that follow (the final
+    // answers) would otherwise hide it at once.
+    bool m_statusHeld = false;
     unsigned m_autoDelay = kInitialAutoDelay;
 
     bool m_settling = false;

@@ -1,6 +1,7 @@
 #pragma once
 // The download group's messages that the string table does not have. UTF-8.
 
+#include "app/fixed_texts.h"
 #include "app/ui_language.h"
 
 // The framework's file-open failures, English in both UI languages; %1 is the full path.
@@ -33,4 +34,7 @@ inline constexpr DownloadText kImageEmpty{"%1 是空文件", "%1 is empty"};
 // %1 the path, %2 its size, %3 the limit.
 inline constexpr DownloadText kImageTooLarge{"%1 有 %2 字节；引导程序最多接收 %3 字节",
                                              "%1 has %2 bytes; the boot loader takes at most %3"};
+// Shown in the log box instead of the finished text; see fixed_texts.h.
+inline constexpr DownloadText kLastPacketRefused{kLastPacketRefusedChinese,
+                                                 kLastPacketRefusedEnglish};
 }  // namespace download_text

@@ -137,6 +137,7 @@ ModemLoad ControllerLink::StartDownload(std::string_view name, std::span<const s
     g_modem.SetDialect(dialect);
     ReinitialiseSender();
     m_transferCut = false;
+    m_endedUnacknowledged = false;
     // Both were checked above, so neither refuses now.
     g_modem.SetFileInfo(name, static_cast<std::uint32_t>(image.size()));
     g_modem.SetFileData(image.data(), image.size());
@@ -155,6 +156,9 @@ void ControllerLink::SetReceiveTap(ReceiveTap tap) {
 
 void ControllerLink::OnProgress(void* user, int percent) {
     auto* link = static_cast<ControllerLink*>(user);
+    // Judged now, on this thread: once the report is posted the sender may be prepared again.
+    if (percent == 100)
+        link->m_endedUnacknowledged = g_modem.AcknowledgedBytes() != g_modem.GetImageSize();
     link->m_lastPercent = percent;
     {
         // Log bytes after this report must not be emitted before it.

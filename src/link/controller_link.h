@@ -81,6 +81,10 @@ public:
     // The last transfer was cut off by AbandonDownload rather than ended by the sender: the
     // controller did not get its program.
     bool TransferCut() const { return m_transferCut; }
+    // The last transfer reported its end although the boot loader never acknowledged its last
+    // packet (the boot loader dialect takes a NAK of it as an answer): the controller did not
+    // get its whole program. Set on the receive thread before the final report is posted.
+    bool EndedUnacknowledged() const { return m_endedUnacknowledged.load(); }
     // Loads the image into the sender and hands it the received bytes (m_busy = 1): the boot
     // loader's "C" starts the transfer. Nothing changes unless kOk.
     ModemLoad StartDownload(std::string_view name, std::span<const std::uint8_t> image,
@@ -136,6 +140,7 @@ private:
     ReceiveTap m_tap;
     std::atomic<int> m_lastPercent{-1};
     bool m_transferCut = false;
+    std::atomic<bool> m_endedUnacknowledged{false};
     std::atomic<bool> m_fastDownload{false};
     // The log bytes of a fast download posted but not yet emitted; later chunks join them.
     std::mutex m_logLock;

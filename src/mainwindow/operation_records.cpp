@@ -36,7 +36,7 @@ QString RecordStation() {
 
 OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,
                                    DownloadControl& download)
-    : m_window(window), m_link(link), m_source(WindowSource()) {
+    : m_window(window), m_link(link), m_download(download), m_source(WindowSource()) {
     connect(&link, &ControllerLink::opened, this, &OperationRecords::NotePort);
     connect(&download, &DownloadControl::downloadRequested, this, &OperationRecords::BeginDownload);
     connect(&download, &DownloadControl::transferBegun, this, &OperationRecords::TransferBegun);
@@ -172,5 +172,10 @@ void OperationRecords::CheckTransfer() {
     // tool cut off, or one the sender gave up, did not program the controller.
     const bool complete = (m_finalAcknowledged || m_link.LastReportedPercent() == 100) &&
                           !m_link.TransferCut() && found->second.bytesAcknowledged == m_imageSize;
-    Finish(RecordOperation::kDownload, complete ? RecordOutcome::kSuccess : RecordOutcome::kFailed);
+    if (complete) {
+        Finish(RecordOperation::kDownload, RecordOutcome::kSuccess);
+        return;
+    }
+    // The log box's word on the end, whether or not its report has reached the box yet.
+    Finish(RecordOperation::kDownload, RecordOutcome::kFailed, m_download.UnacknowledgedEndText());
 }

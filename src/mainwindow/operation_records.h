@@ -55,6 +55,7 @@ private:
 
     CTarvikDlg& m_window;
     ControllerLink& m_link;
+    DownloadControl& m_download;
     QString m_source;
     // What the port was opened with.
     QString m_port;

@@ -201,6 +201,24 @@ private slots:
         QCOMPARE(rig.sounds.played, QStringList({"start_download.wav", "error.wav"}));
         QCOMPARE(g_autoHoldoff, 3);
     }
+
+    // The boot loader refused the last packet, which its dialect takes as an answer: the
+    // transfer ends normally, but the station must not hear that it succeeded.
+    void lastPacketRefusedEndsTheRunWithTheErrorSound() {
+        sim::SimOptions options;
+        // 5000 bytes go as five packets of 1024.
+        options.controller.faults.transfer.nakBlock = 5;
+        Rig rig(nullptr, options);
+        QVERIFY(StartProgramWritingRun(rig, RandomImage(5000, 24), 3));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.link->DownloadRunning(), 10000);
+        QTRY_COMPARE(rig.Text(1015), QString("100%"));
+        Tick(rig, 5);
+        QCOMPARE(rig.sounds.played, QStringList({"start_download.wav", "error.wav"}));
+        QCOMPARE(g_autoHoldoff, 3);
+        QCOMPARE(rig.Text(1001), QString("the boot loader answered the last packet with NAK: the "
+                                         "program did not arrive whole"));
+        QVERIFY(rig.prompts.messages.isEmpty());
+    }
 };
 
 QTEST_MAIN(DownloadAutoTest)

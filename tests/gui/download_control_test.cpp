@@ -105,6 +105,70 @@ private slots:
         QCOMPARE(shown, QStringList({"0% 0", "91% 91", "100% 100"}));
     }
 
+    // The boot loader dialect takes a NAK of the last packet as its answer and ends the transfer
+    // normally; the log box must then say that the program did not arrive whole, in the UI's
+    // language, and keep saying it when the final answers reach the log. A hand download plays
+    // no sound either way.
+    void transferEndIsToldAsTheBootLoaderAnswered_data() {
+        QTest::addColumn<bool>("lastRefused");
+        QTest::addColumn<UiLanguage>("language");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("whole") << false << UiLanguage::English << QString("Download");
+        QTest::newRow("last packet refused")
+            << true << UiLanguage::English
+            << QString(
+                   "the boot loader answered the last packet with NAK: the program did not "
+                   "arrive whole");
+        QTest::newRow("last packet refused, Chinese")
+            << true << UiLanguage::Chinese
+            << QString("引导程序对最后一个数据包回复了 NAK：程序没有完整接收");
+    }
+    void transferEndIsToldAsTheBootLoaderAnswered() {
+        QFETCH(bool, lastRefused);
+        QFETCH(UiLanguage, language);
+        QFETCH(QString, told);
+        // 5000 bytes go as five packets of 1024, blocks 1 to 5 (block 0 names the file).
+        const QByteArray image = RandomImage(5000, 4);
+        sim::SimOptions options;
+        if (lastRefused)
+            options.controller.faults.transfer.nakBlock = 5;
+        Rig rig(nullptr, options, language);
+        QVERIFY(rig.OpenPort());
+        QVERIFY(rig.control->LoadImage(rig.WriteFile("nak.bin", image)));
+        QStringList logTexts;
+        auto* log = rig.window->Item<QPlainTextEdit>(1001);
+        connect(log, &QPlainTextEdit::textChanged, this, [&] { logTexts << log->toPlainText(); });
+        bool ended = false;
+        bool answeredAfterEnd = false;
+        connect(rig.link.get(), &ControllerLink::downloadProgress, this,
+                [&](int percent) { ended = ended || percent == 100; });
+        connect(rig.link.get(), &ControllerLink::downloadLog, this,
+                [&] { answeredAfterEnd = answeredAfterEnd || ended; });
+
+        rig.control->OnDownloadClicked(0);
+        QTRY_VERIFY_WITH_TIMEOUT(answeredAfterEnd, 10000);
+        QCOMPARE(rig.Text(1015), QString("100%"));
+        QCOMPARE(rig.link->EndedUnacknowledged(), lastRefused);
+        QCOMPARE(rig.SimImage() == image, !lastRefused);
+        const qsizetype downloading = logTexts.indexOf("Downloading...");
+        QVERIFY(downloading >= 0);
+        QVERIFY(logTexts.indexOf(told, downloading) > downloading);
+        QCOMPARE(logTexts.contains("Download"), !lastRefused);
+        // The final answers are in the log; only the whole transfer lets them replace the end.
+        QVERIFY(rig.control->LogText().endsWith(QChar(0x06)));
+        QCOMPARE(rig.Text(1001), lastRefused ? told : rig.control->LogText());
+        QCOMPARE(rig.control->UnacknowledgedEndText(), lastRefused ? told : QString());
+        QVERIFY(rig.sounds.played.isEmpty());
+        QVERIFY(rig.prompts.messages.isEmpty());
+
+        // The next transfer shows its progress and the boot loader's bytes again.
+        QVERIFY(rig.control->LoadImage(rig.WriteFile("nak.bin", image)));
+        rig.control->OnDownloadClicked(0);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.Sim().Counters().imagesReceived == 2, 10000);
+        QTRY_COMPARE(rig.Text(1001), rig.control->LogText());
+        QVERIFY(!rig.link->EndedUnacknowledged());
+    }
+
     void bootEntryFollowsTheCalibrationValueAndWaits200Ms_data() {
         QTest::addColumn<unsigned>("calib");
         QTest::addColumn<int>("size");

@@ -76,7 +76,8 @@ inline QByteArray RandomImage(qsizetype size, std::uint32_t seed) {
 // wait after the boot-entry command; without one the link's Qt timers do.
 class Rig {
 public:
-    explicit Rig(Clock* clock = nullptr, const sim::SimOptions& options = {})
+    explicit Rig(Clock* clock = nullptr, const sim::SimOptions& options = {},
+                 UiLanguage language = UiLanguage::English)
         : m_simOptions(options) {
         ResetLinkFlags();
         ResetAutoModes();
@@ -84,7 +85,7 @@ public:
         m_serial.SetMessageSink(&m_serialSink);
         link = std::make_unique<ControllerLink>(m_serial);
         link->ReinitialiseSender();
-        window = std::make_unique<TemplateWidget>(GroupTemplate(), UiLanguage::English);
+        window = std::make_unique<TemplateWidget>(GroupTemplate(), language);
         window->Item<QComboBox>(1030)->addItems({"No-ops", "Automatic parameter writing",
                                                  "Automatic program writing",
                                                  "Parameter automatic reading"});

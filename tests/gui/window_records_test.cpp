@@ -91,6 +91,7 @@ enum class Action {
     kFactoryRestoreDeclined,
     kDownload,
     kDownloadCancelledByController,
+    kDownloadLastPacketRefused,
     kDownloadPortClosed,
 };
 
@@ -197,6 +198,11 @@ private slots:
         op("download by hand", Action::kDownload, O::kDownload, R::kSuccess, {});
         op("download cancelled by the boot loader", Action::kDownloadCancelledByController,
            O::kDownload, R::kFailed, {});
+        // The transfer ends as usual, but the controller lacks the last packet.
+        op("download whose last packet the boot loader refused", Action::kDownloadLastPacketRefused,
+           O::kDownload, R::kFailed,
+           QStringLiteral("the boot loader answered the last packet with NAK: the program did "
+                          "not arrive whole"));
         op("download with the port closed", Action::kDownloadPortClosed, O::kDownload, R::kFailed,
            Tr(120));
     }
@@ -247,6 +253,12 @@ private slots:
             case Action::kDownloadCancelledByController:
                 f.SetFaults([](sim::SimFaults& faults) { faults.transfer.canAtBlock = 4; });
                 [[fallthrough]];
+            case Action::kDownloadLastPacketRefused:
+                // 20000 bytes go as twenty packets of 1024.
+                if (action == Action::kDownloadLastPacketRefused) {
+                    f.SetFaults([](sim::SimFaults& faults) { faults.transfer.nakBlock = 20; });
+                }
+                [[fallthrough]];
             case Action::kDownload:
             case Action::kDownloadPortClosed:
                 f.window->Download().LoadImage(file);
@@ -265,8 +277,12 @@ private slots:
         QCOMPARE(record.operation, operation);
         QCOMPARE(record.outcome, outcome);
         QCOMPARE(record.reason, reason);
-        // What the record says was shown is what the user saw.
-        if (!reason.isEmpty()) {
+        // What the record says was shown is what the user saw: a message, or the end of a
+        // transfer in the log box.
+        if (action == Action::kDownloadLastPacketRefused) {
+            QTRY_COMPARE(f.window->Controls().Text(1001), reason);
+            QVERIFY(f.prompts.messages.isEmpty());
+        } else if (!reason.isEmpty()) {
             QVERIFY(f.prompts.messages.contains(reason));
         }
         QCOMPARE(record.source, WindowSource());
@@ -289,7 +305,8 @@ private slots:
             QVERIFY(!record.checkValue.isEmpty());
             QVERIFY(!record.hardwareVersion.isEmpty());
         }
-        if (action == Action::kDownload || action == Action::kDownloadCancelledByController) {
+        if (action == Action::kDownload || action == Action::kDownloadCancelledByController ||
+            action == Action::kDownloadLastPacketRefused) {
             QCOMPARE(record.imageName, QStringLiteral("controller.bin"));
             QCOMPARE(record.imageSize, std::optional<qint64>(image.size()));
             QCOMPARE(record.imageSha256,
@@ -297,7 +314,10 @@ private slots:
                          QCryptographicHash::hash(image, QCryptographicHash::Sha256).toHex()));
             QVERIFY(record.bytesAcknowledged.has_value());
             // The truth: a success only when the controller got the whole image.
-            const bool whole = f.Sim().Counters().imagesReceived == 1;
+            const auto received = f.Sim().LastImage();
+            const bool whole =
+                f.Sim().Counters().imagesReceived == 1 && received &&
+                received->data == std::vector<std::uint8_t>(image.begin(), image.end());
             QCOMPARE(outcome == RecordOutcome::kSuccess, whole);
             if (whole) {
                 QCOMPARE(*record.bytesAcknowledged, qint64(image.size()));
