@@ -25,7 +25,38 @@ QString CsvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// In the order of RecordOperation and RecordOutcome.
+constexpr const char* kChineseOperations[] = {
+    "读取", "写入", "下载", "恢复出厂设置", "存储出厂设置", "校准写入", "重启控制器", "重启调试线"};
+constexpr const char* kChineseOutcomes[] = {"成功", "失败", "取消"};
+
 }  // namespace
+
+QString ShownOperation(RecordOperation operation, bool chinese) {
+    if (!chinese)
+        return OperationName(operation);
+    return QString::fromUtf8(kChineseOperations[static_cast<std::size_t>(operation)]);
+}
+
+QString ShownOutcome(RecordOutcome outcome, bool chinese) {
+    if (!chinese)
+        return OutcomeName(outcome);
+    return QString::fromUtf8(kChineseOutcomes[static_cast<std::size_t>(outcome)]);
+}
+
+QString ShownSource(const QString& source, bool chinese) {
+    if (!chinese)
+        return source;
+    if (source == WindowSource())
+        return QStringLiteral("窗口");
+    for (int mode = 1; mode <= 3; ++mode)
+        if (source == AutomaticModeSource(mode))
+            return QStringLiteral("自动模式%1").arg(mode);
+    const QString commandLine = CommandLineSource(QString());
+    if (source.startsWith(commandLine))
+        return QStringLiteral("命令行 ") + source.mid(commandLine.size());
+    return source;
+}
 
 RecordsTableModel::RecordsTableModel(bool chinese, QObject* parent)
     : QAbstractTableModel(parent), m_chinese(chinese) {}
@@ -59,11 +90,11 @@ QString RecordsTableModel::Text(const OperationRecord& record, int column) const
         case kStation:
             return record.station;
         case kOperation:
-            return OperationName(record.operation);
+            return ShownOperation(record.operation, m_chinese);
         case kSource:
-            return record.source;
+            return ShownSource(record.source, m_chinese);
         case kOutcome:
-            return OutcomeName(record.outcome);
+            return ShownOutcome(record.outcome, m_chinese);
         case kReason:
             return record.reason;
         case kImage:

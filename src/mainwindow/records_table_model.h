@@ -8,6 +8,12 @@
 
 #include "records/operation_record.h"
 
+// The names the window shows: in English the stored ones (the command line's words), in Chinese
+// the window's own.
+QString ShownOperation(RecordOperation operation, bool chinese);
+QString ShownOutcome(RecordOutcome outcome, bool chinese);
+QString ShownSource(const QString& source, bool chinese);
+
 class RecordsTableModel : public QAbstractTableModel {
     Q_OBJECT
 

@@ -70,10 +70,10 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     m_stationEdit->setClearButtonEnabled(true);
     m_operation->addItem(T("全部操作", "all operations"));
     for (RecordOperation operation : kOperations)
-        m_operation->addItem(OperationName(operation));
+        m_operation->addItem(ShownOperation(operation, m_chinese));
     m_outcome->addItem(T("全部结果", "all outcomes"));
     for (RecordOutcome outcome : kOutcomes)
-        m_outcome->addItem(OutcomeName(outcome));
+        m_outcome->addItem(ShownOutcome(outcome, m_chinese));
 
     auto* filters = new QHBoxLayout;
     filters->addWidget(m_dayOn);
