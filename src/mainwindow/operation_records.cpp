@@ -42,7 +42,8 @@ OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,
     connect(&download, &DownloadControl::transferBegun, this, &OperationRecords::TransferBegun);
     connect(&download, &DownloadControl::downloadRefused, this, &OperationRecords::DownloadRefused);
     // A closed port ends a transfer at once; a final report may end it before the next poll.
-    connect(&link, &ControllerLink::closed, this, &OperationRecords::CheckTransfer);
+    // No byte goes out or comes back after it either: a transfer still running was cut off.
+    connect(&link, &ControllerLink::closed, this, [this] { CheckTransfer(/*over=*/true); });
     connect(&link, &ControllerLink::downloadProgress, this, [this](int percent) {
         // Kept: a later preparation of the sender forgets the last percentage.
         if (percent == 100 && m_transferPoll.isActive())
@@ -50,10 +51,19 @@ OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,
         CheckTransfer();
     });
     m_transferPoll.setInterval(kTransferPollMs);
-    connect(&m_transferPoll, &QTimer::timeout, this, &OperationRecords::CheckTransfer);
+    connect(&m_transferPoll, &QTimer::timeout, this, [this] { CheckTransfer(); });
 }
 
-OperationRecords::~OperationRecords() = default;
+OperationRecords::~OperationRecords() {
+    CheckTransfer(/*over=*/true);
+    // The user ended them by closing, and nothing more was said. A read changed nothing on the
+    // controller; a write or a download under way may have left it half changed.
+    while (!m_pending.empty()) {
+        const RecordOperation operation = m_pending.begin()->first;
+        Finish(operation, operation == RecordOperation::kRead ? RecordOutcome::kCancelled
+                                                              : RecordOutcome::kFailed);
+    }
+}
 
 void OperationRecords::RunAutomatic(int mode, const std::function<void()>& run) {
     m_source = AutomaticModeSource(mode);
@@ -84,6 +94,12 @@ void OperationRecords::Finish(RecordOperation operation, RecordOutcome outcome,
     OperationRecord record = found != m_pending.end() ? found->second : Start(operation);
     if (found != m_pending.end())
         m_pending.erase(found);
+    Complete(std::move(record), outcome, shown);
+}
+
+void OperationRecords::Complete(OperationRecord record, RecordOutcome outcome,
+                                const QString& shown) {
+    const RecordOperation operation = record.operation;
     if (operation == RecordOperation::kRead && outcome == RecordOutcome::kSuccess) {
         record.checkValue = QString::fromStdString(g_paramCheckText.Get());
     } else if (operation == RecordOperation::kWrite && outcome != RecordOutcome::kCancelled) {
@@ -129,6 +145,10 @@ void OperationRecords::NotePort(const QString& path) {
 }
 
 void OperationRecords::BeginDownload(bool automatic) {
+    // A request still waiting for its transfer does not follow another (a second press is
+    // ignored meanwhile); if one ever did, the first never reached a transfer.
+    if (m_pending.contains(RecordOperation::kDownload))
+        Finish(RecordOperation::kDownload, RecordOutcome::kCancelled);
     if (automatic)
         m_source = AutomaticModeSource(2);
     Begin(RecordOperation::kDownload);
@@ -136,10 +156,15 @@ void OperationRecords::BeginDownload(bool automatic) {
 }
 
 void OperationRecords::TransferBegun(const QString& imageName, const QByteArray& image) {
+    // The sender was prepared afresh for this transfer: one still running before it was
+    // abandoned.
+    CheckTransfer(/*over=*/true);
     auto found = m_pending.find(RecordOperation::kDownload);
     if (found == m_pending.end())
         return;
-    OperationRecord& record = found->second;
+    m_transfer = std::move(found->second);
+    m_pending.erase(found);
+    OperationRecord& record = *m_transfer;
     record.imageName = imageName;
     record.imageSize = image.size();
     record.imageSha256 =
@@ -157,25 +182,32 @@ void OperationRecords::DownloadRefused(const QString& shown, bool cancelled) {
            cancelled ? RecordOutcome::kCancelled : RecordOutcome::kFailed, shown);
 }
 
-void OperationRecords::CheckTransfer() {
-    auto found = m_pending.find(RecordOperation::kDownload);
-    if (!m_transferPoll.isActive() || found == m_pending.end())
+void OperationRecords::CheckTransfer(bool over) {
+    if (!m_transfer)
         return;
     // The count falls back to zero when the sender is prepared again after the transfer.
     const qint64 acknowledged = g_modem.AcknowledgedBytes();
-    found->second.bytesAcknowledged =
-        std::max(found->second.bytesAcknowledged.value_or(0), acknowledged);
-    if (m_link.DownloadRunning())
+    m_transfer->bytesAcknowledged =
+        std::max(m_transfer->bytesAcknowledged.value_or(0), acknowledged);
+    const bool running = m_link.DownloadRunning();
+    if (running && !over)
         return;
-    m_transferPoll.stop();
     // Complete only with the boot loader's final acknowledgement of every byte; a transfer the
     // tool cut off, or one the sender gave up, did not program the controller.
     const bool complete = (m_finalAcknowledged || m_link.LastReportedPercent() == 100) &&
-                          !m_link.TransferCut() && found->second.bytesAcknowledged == m_imageSize;
+                          !m_link.TransferCut() && m_transfer->bytesAcknowledged == m_imageSize;
     if (complete) {
-        Finish(RecordOperation::kDownload, RecordOutcome::kSuccess);
+        EndTransfer(RecordOutcome::kSuccess, {});
         return;
     }
-    // The log box's word on the end, whether or not its report has reached the box yet.
-    Finish(RecordOperation::kDownload, RecordOutcome::kFailed, m_download.UnacknowledgedEndText());
+    // The log box's word on an end the sender reported, whether or not its report has reached
+    // the box yet; a transfer cut off while running was given no word.
+    EndTransfer(RecordOutcome::kFailed, running ? QString() : m_download.UnacknowledgedEndText());
+}
+
+void OperationRecords::EndTransfer(RecordOutcome outcome, const QString& shown) {
+    m_transferPoll.stop();
+    OperationRecord record = std::move(*m_transfer);
+    m_transfer.reset();
+    Complete(std::move(record), outcome, shown);
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "records/operation_record.h"
 
@@ -30,6 +31,8 @@ public:
     static constexpr int kTransferPollMs = 100;
 
     OperationRecords(CTarvikDlg& window, ControllerLink& link, DownloadControl& download);
+    // Whatever is still under way ends here, as it stands, and goes to the recorder: the
+    // program's end commits only what was handed over.
     ~OperationRecords() override;
 
     // What starts while `run` runs was started by automatic mode `mode`, not by hand.
@@ -45,13 +48,17 @@ public:
 
 private:
     OperationRecord Start(RecordOperation operation) const;
+    void Complete(OperationRecord record, RecordOutcome outcome, const QString& shown);
     void Submit(OperationRecord record);
     void NoteVersions(OperationRecord& record) const;
     void NotePort(const QString& path);
     void BeginDownload(bool automatic);
     void TransferBegun(const QString& imageName, const QByteArray& image);
     void DownloadRefused(const QString& shown, bool cancelled);
-    void CheckTransfer();
+    // `over`: the transfer ends now whatever the sender's busy flag says (the port is gone, or
+    // the window).
+    void CheckTransfer(bool over = false);
+    void EndTransfer(RecordOutcome outcome, const QString& shown);
 
     CTarvikDlg& m_window;
     ControllerLink& m_link;
@@ -61,7 +68,11 @@ private:
     QString m_port;
     int m_baud = 0;
     bool m_can = false;
+    // A download request waits here (as kDownload) until its transfer begins.
     std::map<RecordOperation, OperationRecord> m_pending;
+    // The download whose transfer runs; apart from the request, so that a second request
+    // cannot take over the first one's record nor be closed by the first one's end.
+    std::optional<OperationRecord> m_transfer;
     QTimer m_transferPoll;
     qint64 m_imageSize = 0;
     bool m_finalAcknowledged = false;

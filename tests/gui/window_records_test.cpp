@@ -9,7 +9,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <vector>
 
 #include "app/string_table.h"
 #include "core/modem/modem_sender.h"
@@ -25,6 +28,8 @@
 Q_DECLARE_METATYPE(std::optional<RecordOperation>)
 Q_DECLARE_METATYPE(std::optional<RecordOutcome>)
 
+using namespace std::chrono_literals;
+
 namespace {
 
 enum class Action {
@@ -39,6 +44,19 @@ enum class Action {
     kDownloadLastPacketRefused,
     kDownloadPortClosed,
 };
+
+// What ends an operation before its own end comes.
+enum class Interruption { kWindowClosed, kPortButton, kLinkClosed };
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+}
+
+bool ControllerHolds(sim::SimController& controller, const QByteArray& image) {
+    const auto received = controller.LastImage();
+    return received && received->data == std::vector<std::uint8_t>(image.begin(), image.end());
+}
 
 OperationRecord Made(const QString& station, RecordOperation operation, RecordOutcome outcome,
                      int daysAgo, const QString& reason = {}) {
@@ -223,6 +241,144 @@ private slots:
                 QVERIFY(*record.bytesAcknowledged < image.size());
             }
         }
+    }
+
+    // An operation cut short still ends in exactly one record, at once and with nobody told
+    // anything: a transfer cut off did not program the controller; a read the closing window
+    // ended changed nothing.
+    void interruptedOperationLeavesOneRecord_data() {
+        QTest::addColumn<RecordOperation>("operation");
+        QTest::addColumn<Interruption>("interruption");
+        QTest::addColumn<RecordOutcome>("outcome");
+        QTest::newRow("download, window closed")
+            << RecordOperation::kDownload << Interruption::kWindowClosed << RecordOutcome::kFailed;
+        QTest::newRow("download, port closed with the button")
+            << RecordOperation::kDownload << Interruption::kPortButton << RecordOutcome::kFailed;
+        QTest::newRow("download, link closed")
+            << RecordOperation::kDownload << Interruption::kLinkClosed << RecordOutcome::kFailed;
+        QTest::newRow("read, window closed")
+            << RecordOperation::kRead << Interruption::kWindowClosed << RecordOutcome::kCancelled;
+    }
+    void interruptedOperationLeavesOneRecord() {
+        QFETCH(RecordOperation, operation);
+        QFETCH(Interruption, interruption);
+        QFETCH(RecordOutcome, outcome);
+        Fixture f;
+        const QByteArray image = TestImage(20000);
+        const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
+        QVERIFY(WriteFile(file, image));
+        QVERIFY(f.Open());
+        QVERIFY(f.records.recorder->Flush(5000));
+        QCoreApplication::processEvents();
+        QSignalSpy stored(f.records.recorder.get(), &Recorder::recordStored);
+        const qint64 before = NowUtcMs();
+        f.prompts.messages.clear();
+
+        if (operation == RecordOperation::kDownload) {
+            // Twenty packets, each acknowledged late: time enough to cut the transfer off.
+            f.SetFaults([](sim::SimFaults& faults) { faults.transfer.slowFlash = 80ms; });
+            QVERIFY(f.window->Download().LoadImage(file));
+            QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(g_modem.AcknowledgedBytes() >= 2048, 10000);
+            QVERIFY(f.window->LinkToController().DownloadRunning());
+        } else {
+            f.SetFaults([](sim::SimFaults& faults) { faults.noReadAnswer = true; });
+            QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
+            QVERIFY(f.window->Busy());
+        }
+        QCOMPARE(stored.count(), 0);
+        switch (interruption) {
+            case Interruption::kWindowClosed:
+                f.window.reset();
+                break;
+            case Interruption::kPortButton:
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1032), Qt::LeftButton);
+                break;
+            case Interruption::kLinkClosed:
+                f.window->LinkToController().Close();
+                break;
+        }
+        // Without the port being opened again.
+        QTRY_COMPARE_WITH_TIMEOUT(stored.count(), 1, 5000);
+        QTest::qWait(3 * OperationRecords::kTransferPollMs);
+        QCOMPARE(stored.count(), 1);
+
+        RecordFilter filter;
+        filter.sinceMs = before;
+        const QList<OperationRecord> all = f.records.Stored(filter);
+        QCOMPARE(all.size(), 1);
+        const OperationRecord& record = all.first();
+        QCOMPARE(record.operation, operation);
+        QCOMPARE(record.outcome, outcome);
+        QCOMPARE(record.reason, QString());
+        QVERIFY(f.prompts.messages.isEmpty());
+        QCOMPARE(record.port, f.path);
+        if (operation == RecordOperation::kDownload) {
+            QCOMPARE(record.imageName, QStringLiteral("controller.bin"));
+            QCOMPARE(record.imageSize, std::optional<qint64>(image.size()));
+            QVERIFY(record.bytesAcknowledged.has_value());
+            QVERIFY(*record.bytesAcknowledged >= 2048);
+            QVERIFY(*record.bytesAcknowledged < image.size());
+            QVERIFY(!ControllerHolds(f.Sim(), image));
+        }
+    }
+
+    // Download pressed again while a transfer runs: the first attempt keeps its own record,
+    // ended when the second transfer replaced it, and the second record tells the second
+    // transfer's outcome, not the first's.
+    void downloadPressedAgainMidTransferLeavesTwoRecords() {
+        Fixture f;
+        const QByteArray first = TestImage(20000);
+        QByteArray second = TestImage(3000);
+        second[0] = '\x5A';
+        const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
+        QVERIFY(WriteFile(file, first));
+        QVERIFY(f.Open());
+        QVERIFY(f.records.recorder->Flush(5000));
+        QCoreApplication::processEvents();
+        QSignalSpy stored(f.records.recorder.get(), &Recorder::recordStored);
+        const qint64 before = NowUtcMs();
+
+        f.SetFaults([](sim::SimFaults& faults) { faults.transfer.slowFlash = 80ms; });
+        QVERIFY(f.window->Download().LoadImage(file));
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(g_modem.AcknowledgedBytes() >= 2048, 10000);
+        f.SetFaults([](sim::SimFaults& faults) { faults.transfer.slowFlash = 0ms; });
+        // The file is read again for the second transfer.
+        QVERIFY(WriteFile(file, second));
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.count(), 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->Busy(), 8000);
+        QTest::qWait(3 * OperationRecords::kTransferPollMs);
+        QCOMPARE(stored.count(), 2);
+
+        RecordFilter filter;
+        filter.sinceMs = before;
+        QList<OperationRecord> all = f.records.Stored(filter);
+        QCOMPARE(all.size(), 2);
+        std::sort(all.begin(), all.end(),
+                  [](const auto& a, const auto& b) { return a.startedMs < b.startedMs; });
+        const OperationRecord& cut = all.at(0);
+        const OperationRecord& replacing = all.at(1);
+        QVERIFY(cut.uuid != replacing.uuid);
+        QCOMPARE(cut.operation, RecordOperation::kDownload);
+        QCOMPARE(cut.outcome, RecordOutcome::kFailed);
+        QCOMPARE(cut.reason, QString());
+        QCOMPARE(cut.imageSize, std::optional<qint64>(first.size()));
+        QCOMPARE(cut.imageSha256,
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(first, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(cut.bytesAcknowledged.value_or(0) < first.size());
+        QVERIFY(cut.finishedMs <= replacing.finishedMs);
+
+        QCOMPARE(replacing.operation, RecordOperation::kDownload);
+        QCOMPARE(replacing.imageSize, std::optional<qint64>(second.size()));
+        QCOMPARE(replacing.imageSha256,
+                 QString::fromLatin1(
+                     QCryptographicHash::hash(second, QCryptographicHash::Sha256).toHex()));
+        QVERIFY(ControllerHolds(f.Sim(), second));
+        QCOMPARE(replacing.outcome, RecordOutcome::kSuccess);
+        QCOMPARE(replacing.bytesAcknowledged, std::optional<qint64>(second.size()));
     }
 
     // The automatic modes name themselves as the source.
