@@ -5,12 +5,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTimer>
 
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
+#include "records/record_csv.h"
 #include "records/recorder.h"
 
 namespace {
@@ -32,62 +32,6 @@ std::optional<qint64> DayStart(const QString& text, int addDays = 0) {
 
 QString LocalTime(qint64 ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString("yyyy-MM-dd HH:mm:ss.zzz");
-}
-
-QString OptionalNumber(const std::optional<qint64>& value) {
-    return value ? QString::number(*value) : QString();
-}
-
-QString Csv(QString field) {
-    if (field.contains(QRegularExpression("[\",\r\n]"))) {
-        field.replace("\"", "\"\"");
-        return '"' + field + '"';
-    }
-    return field;
-}
-
-const QStringList kRecordColumns{"uuid",
-                                 "started",
-                                 "finished",
-                                 "station",
-                                 "operation",
-                                 "source",
-                                 "outcome",
-                                 "reason",
-                                 "unit",
-                                 "port",
-                                 "baud",
-                                 "can",
-                                 "image",
-                                 "image_size",
-                                 "image_sha256",
-                                 "bytes_acknowledged",
-                                 "check_value",
-                                 "software_version",
-                                 "hardware_version",
-                                 "tool_version"};
-
-QStringList Fields(const OperationRecord& r) {
-    return {r.uuid.toString(QUuid::WithoutBraces),
-            LocalTime(r.startedMs),
-            LocalTime(r.finishedMs),
-            r.station,
-            OperationName(r.operation),
-            r.source,
-            OutcomeName(r.outcome),
-            r.reason,
-            r.unitId,
-            r.port,
-            QString::number(r.baud),
-            r.can ? "1" : "0",
-            r.imageName,
-            OptionalNumber(r.imageSize),
-            r.imageSha256,
-            OptionalNumber(r.bytesAcknowledged),
-            r.checkValue,
-            r.softwareVersion,
-            r.hardwareVersion,
-            r.toolVersion};
 }
 
 QJsonObject Json(const OperationRecord& r) {
@@ -143,13 +87,7 @@ void PrintRecords(const QList<OperationRecord>& records, const QString& format) 
         return;
     }
     if (format == "csv") {
-        PrintOut(kRecordColumns.join(','));
-        for (const OperationRecord& r : records) {
-            QStringList fields = Fields(r);
-            for (QString& f : fields)
-                f = Csv(f);
-            PrintOut(fields.join(','));
-        }
+        PrintOut(RecordsCsv(records).chopped(1));
         return;
     }
     if (records.isEmpty()) {
@@ -187,12 +125,9 @@ void PrintSummary(const QList<SummaryRow>& rows, const QString& by, const QStrin
         }
         PrintOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
     } else if (format == "csv") {
-        PrintOut(header.join(','));
-        for (QStringList row : cells) {
-            for (QString& f : row)
-                f = Csv(f);
-            PrintOut(row.join(','));
-        }
+        PrintOut(CsvLine(header));
+        for (const QStringList& row : cells)
+            PrintOut(CsvLine(row));
     } else {
         PrintTable(header, cells);
     }

@@ -1,5 +1,7 @@
 #include "mainwindow/records_table_model.h"
 
+#include "records/record_csv.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QDateTime>
@@ -15,15 +17,6 @@ constexpr const char* kTitles[RecordsTableModel::kColumnCount][2] = {
     {"校验值", "Check value"}, {"软件/硬件版本", "Software/hardware"},
     {"端口", "Port"},
 };
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 // In the order of RecordOperation and RecordOutcome.
 constexpr const char* kChineseOperations[] = {
@@ -148,43 +141,5 @@ QVariant RecordsTableModel::headerData(int section, Qt::Orientation orientation,
 }
 
 QString RecordsTableModel::Csv() const {
-    // The columns and times of the command line's CSV, so one sheet takes either.
-    QStringList lines{QStringLiteral(
-        "uuid,started,finished,station,operation,source,outcome,reason,unit,port,baud,can,image,"
-        "image_size,image_sha256,bytes_acknowledged,check_value,software_version,"
-        "hardware_version,tool_version")};
-    const auto time = [](qint64 ms) {
-        return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString(
-            QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    };
-    const auto number = [](const std::optional<qint64>& value) {
-        return value ? QString::number(*value) : QString();
-    };
-    for (const OperationRecord& r : m_records) {
-        const QStringList fields{r.uuid.toString(QUuid::WithoutBraces),
-                                 time(r.startedMs),
-                                 time(r.finishedMs),
-                                 r.station,
-                                 OperationName(r.operation),
-                                 r.source,
-                                 OutcomeName(r.outcome),
-                                 r.reason,
-                                 r.unitId,
-                                 r.port,
-                                 QString::number(r.baud),
-                                 r.can ? QStringLiteral("1") : QStringLiteral("0"),
-                                 r.imageName,
-                                 number(r.imageSize),
-                                 r.imageSha256,
-                                 number(r.bytesAcknowledged),
-                                 r.checkValue,
-                                 r.softwareVersion,
-                                 r.hardwareVersion,
-                                 r.toolVersion};
-        QStringList quoted;
-        for (const QString& field : fields)
-            quoted << CsvField(field);
-        lines << quoted.join(QLatin1Char(','));
-    }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    return RecordsCsv(m_records);
 }
