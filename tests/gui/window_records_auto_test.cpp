@@ -21,6 +21,7 @@
 #include "core/protocol/link_flags.h"
 #include "download/download_control.h"
 #include "download/download_texts.h"
+#include "download_test_support.h"
 #include "mainwindow/operation_records.h"
 #include "records/recorder.h"
 #include "serial/memory_line.h"
@@ -39,16 +40,6 @@ QString Sha256Hex(const QByteArray& bytes) {
 bool WriteImage(const QString& path, const QByteArray& image) {
     QFile out(path);
     return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(image) == image.size();
-}
-
-QByteArray RandomImage(qsizetype size, std::uint32_t seed) {
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> byte(0, 255);
-    QByteArray image(size, Qt::Uninitialized);
-    for (char& b : image) {
-        b = static_cast<char>(byte(generator));
-    }
-    return image;
 }
 
 // The controller got `image` whole from a transfer that ended after it had `imagesBefore`.
@@ -396,8 +387,8 @@ private slots:
         std::array<int, kFaultKinds> completeOf{};
         for (int run = 0; run < kRuns; ++run) {
             const RunPlan thisRun = PlanRun(random);
-            const QByteArray image =
-                RandomImage(thisRun.size, seed ^ static_cast<std::uint32_t>(run + 1) * 2654435761u);
+            const QByteArray image = download_test::RandomImage(
+                thisRun.size, seed ^ static_cast<std::uint32_t>(run + 1) * 2654435761u);
             const QByteArray where = QStringLiteral("seed %1 run %2 (%3)")
                                          .arg(seed)
                                          .arg(run)
