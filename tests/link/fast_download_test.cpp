@@ -122,11 +122,12 @@ TEST_P(FastDownloadTest, BytesComeAsTheyArriveOnlyDuringAFastDownload) {
     if (c.prompt) {
         EXPECT_GT(chunks.size(), 1u);
         EXPECT_LT(chunks.front().at, start + (peerDone - start) / 2);
-    } else if (pauses == 0) {
-        ASSERT_EQ(chunks.size(), 1u);
-        EXPECT_GE(chunks.front().at, peerDone);
     } else {
-        EXPECT_LE(chunks.size(), 1u + pauses);
+        // One burst on a quiet machine. A loaded one may also hold the port's own thread, or the
+        // pseudo-terminal's delivery, past the quiet gap where this thread cannot see it; a few
+        // such holds may each end a burst, where byte-by-byte delivery would give dozens.
+        constexpr std::size_t kUnseenHolds = 3;
+        EXPECT_LE(chunks.size(), 1u + pauses + kUnseenHolds);
         EXPECT_GE(chunks.back().at, peerDone);
     }
     if (c.download) {
