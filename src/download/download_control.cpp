@@ -277,6 +277,9 @@ bool DownloadControl::SelectMode(int mode) {
 void DownloadControl::SetDelay(unsigned ticks) {
     m_autoDelay = ticks;
     m_window.Controls().SetText(kDelayEdit, QString::number(ticks));
+    // Into the window's own field as well: a download start writes the controls from the fields
+    // and would bring the old delay back.
+    m_window.UpdateData(true);
 }
 
 int DownloadControl::ReadAutoDelay() {

@@ -318,7 +318,8 @@ void SimController::CollectTransfer() {
     m_counters.transferPacketsRejected = rc.packetsRejected;
     if (m_mode == Mode::BootLoader && m_receiver.BatchComplete() && !m_powerUpAt) {
         // The last ACK must reach the tool's sender on its own, before the announcement.
-        SchedulePowerUp(std::max(m_lastDue, m_receiver.LastOutputDue()) + kPowerUpDelay);
+        SchedulePowerUp(std::max(m_lastDue, m_receiver.LastOutputDue()) +
+                        m_config.faults.startAfterTransfer);
     }
 }
 

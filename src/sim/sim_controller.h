@@ -48,6 +48,9 @@ struct SimFaults {
     std::chrono::milliseconds midFramePause{0};  // a pause after byte 12 of a frame
     int midFramePauseFrames = -1;                // frames still to pause; -1 every frame
     YmodemFaults transfer;                       // NAK, CAN, "C" flood, slow flash
+    // Between the last ACK of a transfer and the announcement of the program just written; a
+    // controller that starts quickly announces itself before the tool's next tick.
+    std::chrono::milliseconds startAfterTransfer{300};
 
     bool operator==(const SimFaults&) const = default;
 };
@@ -85,8 +88,8 @@ public:
     using Clock = std::function<Time()>;
     enum class Mode { Controller, BootLoader };
 
-    // Between the end of a transfer or a restart command and the announcement; frames that
-    // arrive meanwhile are not answered.
+    // Between a restart command and the announcement (the end of a transfer: see SimFaults);
+    // frames that arrive meanwhile are not answered.
     static constexpr Time kPowerUpDelay{300};
     static constexpr std::size_t kKeptRequests = 1000;
 

@@ -71,8 +71,6 @@ int CTarvikApp::InitInstance() {
                 QStringLiteral("--mode takes 0, 1, 2 or 3, not '%1'.").arg(m_options.badMode));
         }
         if (m_options.delay) {
-            window.m_autoDelay = *m_options.delay;
-            window.UpdateData(false);
             window.Download().SetDelay(*m_options.delay);
         }
         if (m_options.open) {

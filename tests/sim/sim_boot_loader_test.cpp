@@ -152,7 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
                       CrcOrderCase{"standard_refuses_low", true, CrcOrder::LowFirst, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SimBootLoader, ReceivesABatchStoresTheImageCutToSizeAndPowersUp) {
+// How long the program just written takes to start: the usual controller, and one that starts
+// quickly enough to announce itself before the tool's next tick.
+class SimBootLoaderStart : public SimBootLoader,
+                           public ::testing::WithParamInterface<std::chrono::milliseconds> {};
+
+TEST_P(SimBootLoaderStart, ReceivesABatchStoresTheImageCutToSizeAndPowersUp) {
+    sim::SimConfig config;
+    config.faults.startAfterTransfer = GetParam();
+    SetUpController(config);
     const Bytes image = Image(1025);
     Enter();
     EXPECT_EQ(Send(FileHeader("app.bin", image.size())), (Bytes{kAck, 'C'}));
@@ -166,7 +174,7 @@ TEST_F(SimBootLoader, ReceivesABatchStoresTheImageCutToSizeAndPowersUp) {
     EXPECT_EQ(m_controller->LastImage()->data, image) << "padding is cut at the announced size";
 
     EXPECT_EQ(Send(Packet(0, Bytes(128, 0))), Bytes{kAck});
-    m_clock.now += sim::SimController::kPowerUpDelay - 1ms;
+    m_clock.now += GetParam() - 1ms;
     EXPECT_TRUE(m_controller->Poll().empty()) << "the last ACK must stand alone";
     m_clock.now += 1ms;
     const Bytes announce = m_controller->Poll();
@@ -177,6 +185,10 @@ TEST_F(SimBootLoader, ReceivesABatchStoresTheImageCutToSizeAndPowersUp) {
     EXPECT_EQ(Send(ToolFrame("LDGET")).size(), 7u * 24u);
     EXPECT_EQ(m_controller->Counters().imagesReceived, 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Start, SimBootLoaderStart,
+                         ::testing::Values(sim::SimFaults{}.startAfterTransfer, 20ms),
+                         [](const auto& info) { return std::to_string(info.param.count()) + "ms"; });
 
 TEST_F(SimBootLoader, BlockNumbersWrapAfter255) {
     const std::size_t size = 257 * 128;

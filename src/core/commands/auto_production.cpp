@@ -21,6 +21,12 @@ AutoModeStep StepAutoModes(int mode, bool downloadRunning,
             g_announceSeen = 0;
     }
 
+    // A controller restarts into its application when its transfer ends and announces itself
+    // then, possibly before this tick has noticed the end and started the hold-off: that is the
+    // controller just programmed, not the next one.
+    if (g_announceSeen == 1 && mode == kProgramDownload && g_autoRunStarted == 1)
+        g_announceSeen = 0;
+
     if (g_announceSeen == 1) {
         if (mode == kParameterWrite && g_autoHoldoff == 0) {
             g_announceSeen = 0;

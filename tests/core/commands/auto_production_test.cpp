@@ -114,6 +114,32 @@ TEST_F(AutoModesTest, ParameterWriteWaitsForTheHoldoffToEnd) {
     EXPECT_EQ(g_autoHoldoff, 0);
 }
 
+// The controller just programmed announces itself when it restarts, which may be before the
+// tick that notices the end: it must not be programmed again, and the hold-off still follows.
+TEST_F(AutoModesTest, AnnouncementBeforeTheEndIsNoticedIsTheSameController) {
+    m_delay = 8;
+    g_announceSeen = 1;
+    ASSERT_EQ(Tick(kDownload), kStartDownload);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(Tick(kDownload, true), kNothing);
+    // The transfer ended and the controller announced itself between two ticks.
+    g_announceSeen = 1;
+    EXPECT_EQ(Tick(kDownload, false), kDownloadDone);
+    EXPECT_EQ(g_announceSeen, 0);
+    EXPECT_EQ(g_autoHoldoff, 8);
+
+    // Within the completion wait too.
+    ResetAutoModes();
+    g_announceSeen = 1;
+    ASSERT_EQ(Tick(kDownload), kStartDownload);
+    g_announceSeen = 1;
+    EXPECT_EQ(Tick(kDownload, false), kNothing);
+    EXPECT_EQ(g_announceSeen, 0);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(Tick(kDownload), kNothing);
+    EXPECT_EQ(Tick(kDownload), kDownloadDone);
+}
+
 TEST_F(AutoModesTest, CompletionWaitPausesWhileATriggerIsPending) {
     g_announceSeen = 1;
     ASSERT_EQ(Tick(kDownload), kStartDownload);
