@@ -1,7 +1,8 @@
 #pragma once
-// Text to the command line's output streams (console_text_<platform>.cpp). Pipes and files get
-// UTF-8 on every platform, so a script reads the same bytes everywhere; a Windows console gets
-// the text as the console shows it, whatever its code page.
+// Text to a program's output streams (console_text_<platform>.cpp). Pipes and files get UTF-8 on
+// every platform, so a script reads the same bytes everywhere; a Windows console gets the text
+// as the console shows it, whatever its code page. The window program has no console of its own
+// on Windows: its --help goes to the console it was started from.
 
 #include <QString>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "cli/console_text.h"
+#include "app/console_text.h"
 
 void WriteConsoleText(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();

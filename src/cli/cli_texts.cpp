@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "app/console_text.h"
 #include "app/string_table.h"
-#include "cli/console_text.h"
 
 namespace {
 // Progress comes from the receive thread while the main thread may report; keep lines whole.

@@ -2,13 +2,13 @@
 
 #include <QCoreApplication>
 
+#include "app/console_text.h"
 #include "app/language_decision.h"
 #include "app/process_end.h"
 #include "app/profile_settings.h"
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
-#include "cli/console_text.h"
 #include "serial/serial.h"
 #include "serial/serial_message_sink.h"
 

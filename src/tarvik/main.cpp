@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/console_text.h"
 #include "app/process_end.h"
 #include "tarvik/display.h"
 #include "tarvik/tarvik_app.h"
@@ -15,8 +16,8 @@ int main(int argc, char* argv[]) {
     // errors work anywhere.
     const WindowOptionsResult parsed = ParseWindowOptions(StartArguments(argc, argv));
     if (!parsed.options) {
-        const QByteArray text = (parsed.exitCode == 0 ? parsed.output : parsed.error).toLocal8Bit();
-        std::fputs(text.constData(), parsed.exitCode == 0 ? stdout : stderr);
+        WriteConsoleText(parsed.exitCode == 0 ? stdout : stderr,
+                         parsed.exitCode == 0 ? parsed.output : parsed.error);
         return parsed.exitCode;
     }
     if (!parsed.options->screenshotPath.isEmpty() && std::getenv("QT_QPA_PLATFORM") == nullptr) {
