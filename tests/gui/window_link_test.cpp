@@ -19,8 +19,8 @@
 #include "chart/live_chart_window.h"
 #include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
+#include "demo_window.h"
 #include "download/download_control.h"
-#include "gui_test_support.h"
 #include "link/controller_link.h"
 #include "link/port_source.h"
 #include "mainwindow/about_dlg.h"
@@ -38,19 +38,6 @@
 #include "ui/sounds.h"
 
 namespace {
-
-class HeardSounds : public Sounds {
-public:
-    void Play(const QString& fileName) override { played << fileName; }
-    QStringList played;
-};
-
-// No ports and no cable: the tests open the simulator's terminal by its path.
-class NoPorts : public PortSource {
-public:
-    std::optional<QStringList> ListPorts() override { return QStringList{}; }
-    Cable CablePresence() override { return Cable::kUnknown; }
-};
 
 // The debugging cable as a test plugs it: a change asked for falls between the two samples of
 // the watcher's next cycle, so the watcher sees it within a cycle.
@@ -75,52 +62,19 @@ private:
     std::atomic<bool> m_flipPending{false};
 };
 
-std::unique_ptr<DemoPort> MakeDemoPort() {
-    if (qEnvironmentVariable("TARVIK_TEST_DEMO_PORT") == QLatin1String("memory")) {
-        return std::make_unique<MemoryDemoPort>();
-    }
-    return CreateDemoPort();
-}
-
-struct Fixture {
+struct Fixture : DemoWindow {
     explicit Fixture(UiLanguage language = UiLanguage::Chinese, PortSource* source = nullptr,
                      int storedBaud = 9600) {
         SetUiLanguage(language);
         temp.settings->SetBaudRate(storedBaud);
-        path = demo->Start();
-        window = std::make_unique<CTarvikDlg>(*temp.settings, keys);
-        window->SetPortSource(source != nullptr ? *source : ports);
-        window->SetSounds(sounds);
-        window->OnInitDialog();
+        Start(source);
     }
-    ~Fixture() { window.reset(); }
 
-    bool Open() {
-        window->OpenPortAtStart(path);
-        return QTest::qWaitFor(
-            [&] { return window->LinkToController().IsOpen() && !window->Busy(); }, 5000);
-    }
-    bool Connect() {
-        QTest::mouseClick(window->Item<QAbstractButton>(1033), Qt::LeftButton);
-        return QTest::qWaitFor([&] { return !window->Busy(); }, 6000) && g_connected.load() == 1;
-    }
-    sim::SimController& Sim() { return demo->Controller(); }
     // The controller no longer answers "LDGET".
     void SilenceReads() {
-        sim::SimFaults faults = Sim().Faults();
-        faults.noReadAnswer = true;
-        Sim().SetFaults(faults);
+        SetFaults([](sim::SimFaults& faults) { faults.noReadAnswer = true; });
     }
     void ShowTab(int index) { window->Item<QTabWidget>(1034)->setCurrentIndex(index); }
-
-    RecordingPrompts prompts;
-    TempSettings temp;
-    HeldKeys keys;
-    NoPorts ports;
-    HeardSounds sounds;
-    std::unique_ptr<DemoPort> demo = MakeDemoPort();
-    QString path;
-    std::unique_ptr<CTarvikDlg> window;
 };
 
 }  // namespace
