@@ -271,6 +271,9 @@ private slots:
         QCOMPARE(g_announceSeen.load(), 0);
         QCOMPARE(f.Sim().Counters().bootLoaderEntries, 3u);
         QCOMPARE(f.sounds.played.count(QStringLiteral("start_download.wav")), 3);
+        // The station's delay held through every start, which writes the controls anew.
+        QCOMPARE(f.window->Controls().Text(1023), QStringLiteral("5"));
+        QCOMPARE(f.window->Download().AutoDelay(), 5u);
         QVERIFY(f.prompts.messages.isEmpty());
 
         RecordFilter filter;
