@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSysInfo>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "app/profile_settings.h"
@@ -20,12 +21,20 @@ constexpr int kFlushTimeoutMs = 8000;
 
 std::optional<OperationRecord> g_record;
 std::unique_ptr<Recorder> g_commandRecorder;
+// Set by an interruption (Ctrl-C, a terminate request) while the command still runs.
+std::mutex g_cancelLock;
+std::optional<QString> g_cancelReason;
 
 QString VersionText(float value) {
     return QString::number(static_cast<double>(value), 'g', 6);
 }
 
 }  // namespace
+
+void CancelCommandRecord(const QString& reason) {
+    std::lock_guard lock(g_cancelLock);
+    g_cancelReason = reason;
+}
 
 QString RecordsSetting(const QString& option) {
     if (!option.isEmpty())
@@ -95,9 +104,17 @@ void NoteParametersWritten() {
 int FinishCommandRecord(int exitCode) {
     if (!g_record)
         return exitCode;
+    std::optional<QString> cancelled;
+    {
+        std::lock_guard lock(g_cancelLock);
+        cancelled = std::exchange(g_cancelReason, std::nullopt);
+    }
     // The last message may have been the serial port's, shown from its own thread.
-    g_record->Finish(exitCode == kExitOk ? RecordOutcome::kSuccess : RecordOutcome::kFailed,
-                     LastMessage());
+    if (cancelled)
+        g_record->Finish(RecordOutcome::kCancelled, *cancelled);
+    else
+        g_record->Finish(exitCode == kExitOk ? RecordOutcome::kSuccess : RecordOutcome::kFailed,
+                         LastMessage());
     if (g_commandRecorder) {
         g_commandRecorder->Submit(*g_record);
         g_commandRecorder->Flush(kFlushTimeoutMs);

@@ -24,6 +24,10 @@ void NoteParametersWritten();
 // message it showed), commits it and waits briefly for the records to take it. Returns
 // `exitCode`.
 int FinishCommandRecord(int exitCode);
+// Marks the record under way, if any, as cancelled with `reason`: FinishCommandRecord then
+// stores it as cancelled whatever the exit code. Any thread, but not from inside a signal
+// handler (it takes a lock); a later call replaces the reason.
+void CancelCommandRecord(const QString& reason);
 
 // Where records go and which station this is: the options, else the per-user settings, else
 // the default file and the host name.
