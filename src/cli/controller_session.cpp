@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <bit>
 
+#include "cli/interrupt.h"
 #include "core/commands/connect_sequence.h"
 #include "serial/serial.h"
 
@@ -52,10 +53,14 @@ bool ControllerSession::WaitUntil(const std::function<bool()>& done, int timeout
     QElapsedTimer elapsed;
     elapsed.start();
     QEventLoop loop;
-    while (!done() && elapsed.elapsed() < timeoutMs) {
+    // A request to stop ends every wait: the command then abandons what it was doing.
+    const QMetaObject::Connection stop =
+        QObject::connect(&Interrupts(), &InterruptNotifier::requested, &loop, &QEventLoop::quit);
+    while (!done() && !InterruptRequested() && elapsed.elapsed() < timeoutMs) {
         QTimer::singleShot(kPollMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
+    QObject::disconnect(stop);
     return done();
 }
 

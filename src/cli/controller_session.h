@@ -42,7 +42,8 @@ public:
     // The link underneath, for its signals and the download.
     ControllerLink& Controller() { return *m_link; }
 
-    // Runs the event loop until `done` holds or the time is up; returns done().
+    // Runs the event loop until `done` holds, the time is up or the program is asked to stop
+    // (InterruptRequested); returns done().
     bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
 
     // Connects as the window does (up to four "LDGET" a second apart) and collects the seven

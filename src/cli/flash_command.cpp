@@ -8,6 +8,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
+#include "cli/interrupt.h"
 #include "core/commands/boot_entry_sequence.h"
 #include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
@@ -80,6 +81,8 @@ int RunFlash(const QStringList& arguments) {
         PrintError(Text(cli_text::kWaitingAnnounce));
         if (!session.WaitUntil([] { return g_announceSeen.load() == 1; },
                                static_cast<int>(remainingMs()))) {
+            if (InterruptRequested())
+                return InterruptExitCode();
             PrintError(Text(cli_text::kNoAnnounce));
             return kExitNoAnswer;
         }
@@ -90,6 +93,10 @@ int RunFlash(const QStringList& arguments) {
     BootEntrySequence boot(session, session);
     boot.Start(true, voltageCalib, [&entered] { entered = true; });
     session.WaitUntil([&] { return entered; }, BootEntrySequence::kSettleMs + 1000);
+    if (InterruptRequested()) {
+        boot.Cancel();
+        return InterruptExitCode();
+    }
 
     ControllerLink& link = session.Controller();
     link.SetFastDownload(parser.isSet("fast"));
@@ -112,6 +119,13 @@ int RunFlash(const QStringList& arguments) {
     // The last reports may still be on their way; print them before the verdict.
     QCoreApplication::sendPostedEvents(&link);
     record->bytesAcknowledged = g_modem.AcknowledgedBytes();
+    if (!ended && InterruptRequested()) {
+        // Abandoned on the wire, as closing the window does: the boot loader hears no more.
+        link.AbandonDownload();
+        record->bytesAcknowledged = g_modem.AcknowledgedBytes();
+        PrintNotice(InterruptReason());
+        return InterruptExitCode();
+    }
     if (!ended) {
         link.AbandonDownload();
         PrintError(Text(cli_text::kFlashTimeout).arg(timeoutSeconds));

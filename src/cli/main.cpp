@@ -6,9 +6,12 @@
 #include "app/language_decision.h"
 #include "app/process_end.h"
 #include "app/profile_settings.h"
+#include "cli/auto_command.h"
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
+#include "cli/interrupt.h"
+#include "cli/station_command.h"
 #include "serial/serial.h"
 #include "serial/serial_message_sink.h"
 
@@ -53,6 +56,9 @@ const char kUsage[] =
     "  restart-cable     restart the CAN debugging cable\n"
     "  factory-restore   restore the controller's factory configuration (--yes)\n"
     "  records           list the production records; records summary counts them\n"
+    "  auto              one port's automatic mode: every controller that announces itself is\n"
+    "                    written, programmed or read, until stopped\n"
+    "  station           programs every connected controller at once: one auto worker per port\n"
     "\n"
     "tarvik-cli <command> --help describes a command's options.\n"
     "Exit codes: 0 success, 1 no answer or acknowledgement, 2 usage, 3 file error, 4 port error,\n"
@@ -84,6 +90,10 @@ int Dispatch(const QStringList& arguments) {
         return RunOneShot(rest);
     if (command == "records")
         return RunRecords(rest);
+    if (command == "auto")
+        return RunAuto(rest);
+    if (command == "station")
+        return RunStation(rest);
     PrintError(Text(cli_text::kUnknownCommand).arg(command));
     PrintError(QString::fromUtf8(kUsage));
     return kExitUsage;
@@ -101,8 +111,19 @@ int main(int argc, char* argv[]) {
 
     StderrMessageSink messages;
     g_serial.SetMessageSink(&messages);
+    InstallInterruptHandlers();
+    int code = Dispatch(arguments);
+    if (InterruptRequested()) {
+        // The operation under way was abandoned; its record says so. The long-running commands
+        // end their own way: being stopped is how they are meant to end.
+        CancelCommandRecord(InterruptReason());
+        const bool runsUntilStopped =
+            arguments.size() > 1 && (arguments[1] == "auto" || arguments[1] == "station");
+        if (!runsUntilStopped)
+            code = InterruptExitCode();
+    }
     // The record of a command that reached a controller is written once it has ended.
-    const int code = FinishCommandRecord(Dispatch(arguments));
+    code = FinishCommandRecord(code);
     // The port's thread must end while the application object still exists.
     g_serial.Close();
     g_serial.SetMessageSink(nullptr);

@@ -5,6 +5,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
+#include "cli/interrupt.h"
 #include "core/commands/param_write_sequence.h"
 #include "core/commands/refusal.h"
 #include "core/params/config_file.h"
@@ -39,6 +40,10 @@ std::optional<ParameterBlock> ReadController(ControllerSession& session, int* ex
     int seen = 0;
     // Read first: the count only means something once the read has run.
     const ReadOutcome outcome = session.ConnectAndRead(blocks, &seen);
+    if (InterruptRequested()) {
+        *exitCode = InterruptExitCode();
+        return std::nullopt;
+    }
     *exitCode = ReportRead(outcome, seen);
     if (*exitCode != kExitOk)
         return std::nullopt;
@@ -180,6 +185,10 @@ int RunWrite(const QStringList& arguments) {
     });
     session.WaitUntil([&] { return !write.Running(); }, 10000);
     NoteParametersWritten();
+    if (InterruptRequested()) {
+        write.Cancel();
+        return InterruptExitCode();
+    }
     if (write.Outcome() != WriteOutcome::kAcknowledged) {
         PrintError(TableText(122));
         return kExitNoAnswer;

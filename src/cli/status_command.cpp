@@ -5,6 +5,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
+#include "cli/interrupt.h"
 #include "core/commands/status_request_tick.h"
 #include "core/protocol/status_csv.h"
 #include "core/protocol/status_request.h"
@@ -83,6 +84,9 @@ int RunStatus(const QStringList& arguments) {
         return silent;
     };
     session.WaitUntil(finished, std::numeric_limits<int>::max());
+    // Stopped by the user: the lines so far are the log, not a failure to answer.
+    if (InterruptRequested())
+        return InterruptExitCode();
     ticker.stop();
     if (silent) {
         PrintError(lines == 0 ? Text(cli_text::kNoStatus) : TableText(119));

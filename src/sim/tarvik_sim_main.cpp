@@ -1,5 +1,6 @@
 // tarvik-sim: the simulated controller on a pseudo-terminal. The first line on stdout is the
-// device the tool opens; then it serves until SIGINT or SIGTERM.
+// device the tool opens; then it serves until SIGINT or SIGTERM. SIGUSR1 makes it announce
+// itself, as the next controller plugged into a production line would.
 
 #include <csignal>
 #include <cstdio>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     sim::SimServer server(*options);
@@ -40,7 +42,8 @@ int main(int argc, char** argv) {
     std::cout << path.toStdString() << std::endl;
 
     int received = 0;
-    sigwait(&stopSignals, &received);
+    while (sigwait(&stopSignals, &received) == 0 && received == SIGUSR1)
+        server.Controller().Announce();
     server.Stop();
     return 0;
 }
