@@ -17,6 +17,9 @@ public:
     // postgresql:// URL without a password); both texts, empty when not set.
     static constexpr const char* kStationKey = "Station";
     static constexpr const char* kRecordsKey = "Records";
+    // With a server: the local outbox file every record is committed to first; empty: the
+    // default file.
+    static constexpr const char* kOutboxKey = "Outbox";
 
     // "language" values. 1024 only ever appears as the read default.
     static constexpr int kLanguageNotStored = 1024;
@@ -49,6 +52,7 @@ public:
     bool FastDownload() const { return ReadInt(kFastDownloadKey, 0) == 1; }
     QString Station() const { return ReadText(kStationKey); }
     QString Records() const { return ReadText(kRecordsKey); }
+    QString Outbox() const { return ReadText(kOutboxKey); }
 
     bool SetLanguage(int value) { return WriteInt(kLanguageKey, value); }
     bool SetBaudRate(int value) { return WriteInt(kBaudRateKey, value); }

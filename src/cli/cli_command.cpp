@@ -1,5 +1,6 @@
 #include "cli/cli_command.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include "cli/cli_texts.h"
@@ -26,6 +27,11 @@ void CommandOptions::AddRecordOptions(bool operation) {
                         "~/.pgpass, PGPASSFILE or PGPASSWORD). Default: the per-user setting, else "
                         "records.sqlite in the user's data folder.",
                         "file|url"});
+    m_parser.addOption({"outbox",
+                        "With a server: the local outbox every record is committed to before it "
+                        "is sent (default: the per-user setting, else records.sqlite in the "
+                        "user's data folder).",
+                        "file"});
     if (!operation)
         return;
     m_parser.addOption(
@@ -34,10 +40,20 @@ void CommandOptions::AddRecordOptions(bool operation) {
     m_parser.addOption({"unit", "The controller's unit id in the records (from a barcode).", "id"});
 }
 
+QString CommandOptions::HelpText() const {
+    // The parser names the program by the path it was started with.
+    QString text = m_parser.helpText().trimmed();
+    const QString program = QCoreApplication::arguments().value(0);
+    const QString usage = QStringLiteral("Usage: ");
+    if (text.startsWith(usage + program))
+        text.replace(0, usage.size() + program.size(), usage + QStringLiteral("tarvik-cli ") + m_name);
+    return text;
+}
+
 std::optional<int> CommandOptions::Parse(const QStringList& arguments) {
     const auto usageError = [this](const QString& message) {
         PrintError(message);
-        PrintError(m_parser.helpText().trimmed());
+        PrintError(HelpText());
         return kExitUsage;
     };
     QStringList withProgram = arguments;
@@ -45,7 +61,7 @@ std::optional<int> CommandOptions::Parse(const QStringList& arguments) {
     if (!m_parser.parse(withProgram))
         return usageError(m_parser.errorText());
     if (m_parser.isSet("help")) {
-        PrintOut(m_parser.helpText().trimmed());
+        PrintOut(HelpText());
         return kExitOk;
     }
     if (m_linkUse != LinkUse::kNone) {

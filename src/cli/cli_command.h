@@ -25,8 +25,11 @@ public:
 
     QCommandLineParser& Parser() { return m_parser; }
     const QCommandLineParser& Parser() const { return m_parser; }
-    // --records, and for a command that reaches a controller --station and --unit.
+    // --records and --outbox, and for a command that reaches a controller --station and
+    // --unit.
     void AddRecordOptions(bool operation = true);
+    // The help, its usage line naming the command as typed: "tarvik-cli records [options]".
+    QString HelpText() const;
     // Parses `arguments` (the command name first). Returns an exit code when the command must
     // not run: 0 after --help, kExitUsage after a usage error (both already printed).
     std::optional<int> Parse(const QStringList& arguments);

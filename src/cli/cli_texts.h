@@ -59,7 +59,8 @@ inline constexpr CliText kFlashDone{"download complete: %1 bytes", "下载完成
 inline constexpr CliText kNoStatus{"the controller sent no status", "控制器没有发送状态"};
 inline constexpr CliText kConfirmNeeded{"factory-restore changes the controller: add --yes",
                                         "恢复出厂设置会改变控制器：请加 --yes"};
-inline constexpr CliText kSent{"sent %1", "已发送 %1"};
+// Nothing answers these commands: the record says sent, not that the controller did it.
+inline constexpr CliText kSent{"sent %1, not acknowledged", "已发送 %1，无应答确认"};
 inline constexpr CliText kNotSent{"the port did not take %1", "串口未能发送 %1"};
 inline constexpr CliText kNoPorts{"no serial ports found", "没有找到串口"};
 inline constexpr CliText kUnknownCommand{"unknown command: %1", "未知命令: %1"};
@@ -70,4 +71,7 @@ inline constexpr CliText kBadDate{"%1 must be a date (yyyy-MM-dd) or today",
                                   "%1 必须是日期 (yyyy-MM-dd) 或 today"};
 inline constexpr CliText kBadChoice{"%1 must be one of: %2", "%1 必须是以下之一: %2"};
 inline constexpr CliText kNoRecords{"no records", "没有记录"};
+inline constexpr CliText kNoAnswer{"no answer in time", "未能及时应答"};
+inline constexpr CliText kEndedWithCode{"ended with exit code %1 without a message",
+                                        "以退出码 %1 结束，没有提示信息"};
 }  // namespace cli_text

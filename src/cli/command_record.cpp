@@ -1,6 +1,7 @@
 #include "cli/command_record.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSysInfo>
 #include <memory>
 #include <mutex>
@@ -15,15 +16,19 @@
 
 namespace {
 
-// Long enough for a slow disk or one attempt at a distant server; a server that hangs costs
-// the command's end no more than this.
-constexpr int kFlushTimeoutMs = 8000;
+// What the records may add to a command's end: long enough for a slow disk, another program
+// holding the file a while, or one attempt at a distant server (connecting gives up after 3 s).
+// A server that hangs costs no more than this; what it did not take waits in the outbox.
+constexpr int kRecordsBudgetMs = 5000;
+constexpr int kCloseShareMs = 1500;
 
 std::optional<OperationRecord> g_record;
 std::unique_ptr<Recorder> g_commandRecorder;
 // Set by an interruption (Ctrl-C, a terminate request) while the command still runs.
 std::mutex g_cancelLock;
 std::optional<QString> g_cancelReason;
+// The records' problems during this run, each once, told in one line at the end.
+QStringList g_recordsProblems;
 
 QString VersionText(float value) {
     return QString::number(static_cast<double>(value), 'g', 6);
@@ -34,6 +39,12 @@ QString VersionText(float value) {
 void CancelCommandRecord(const QString& reason) {
     std::lock_guard lock(g_cancelLock);
     g_cancelReason = reason;
+}
+
+QString OutboxSetting(const QString& option) {
+    if (!option.isEmpty())
+        return option;
+    return ProfileSettings().Outbox();
 }
 
 QString RecordsSetting(const QString& option) {
@@ -67,15 +78,13 @@ void BeginCommandRecord(const CommandOptions& options, RecordOperation operation
     }
     RecorderOptions recorderOptions;
     recorderOptions.location = *where.location;
+    recorderOptions.outboxFile = OutboxSetting(parser.value("outbox"));
     // Started now, so an outbox an earlier run left is sent while the controller is busy.
     g_commandRecorder = std::make_unique<Recorder>(recorderOptions);
     g_recorder = g_commandRecorder.get();
     QObject::connect(g_recorder, &Recorder::failed, [](const QString& message) {
-        // One line, the first problem; what follows from it would only repeat it.
-        static bool shown = false;
-        if (!shown)
-            PrintNotice(Text(cli_text::kRecordsFailed).arg(message));
-        shown = true;
+        if (!g_recordsProblems.contains(message))
+            g_recordsProblems << message;
     });
 }
 
@@ -115,10 +124,33 @@ int FinishCommandRecord(int exitCode) {
     else
         g_record->Finish(exitCode == kExitOk ? RecordOutcome::kSuccess : RecordOutcome::kFailed,
                          LastMessage());
+    // Every failure says why: where the command showed nothing, the tool's own words.
+    if (g_record->outcome != RecordOutcome::kSuccess && g_record->reason.trimmed().isEmpty())
+        g_record->reason = Text(cli_text::kEndedWithCode).arg(exitCode);
+    // A port that could not be opened or took nothing: no controller was reached, so there
+    // was no operation on one to count.
+    const bool reached = cancelled || exitCode != kExitPortError;
     if (g_commandRecorder) {
-        g_commandRecorder->Submit(*g_record);
-        g_commandRecorder->Flush(kFlushTimeoutMs);
+        QElapsedTimer spent;
+        spent.start();
+        if (reached)
+            g_commandRecorder->Submit(*g_record);
+        // The rest of the budget is Close's: the store's last tries and the threads' end.
+        g_commandRecorder->Flush(kRecordsBudgetMs - kCloseShareMs);
         QCoreApplication::sendPostedEvents(g_commandRecorder.get());
+        const RecorderEnd end = g_commandRecorder->Close(
+            std::max<int>(kCloseShareMs, kRecordsBudgetMs - static_cast<int>(spent.elapsed())));
+        QCoreApplication::sendPostedEvents(g_commandRecorder.get());
+        // One line: the problems met, then what became of the records.
+        QStringList line;
+        for (const QString& problem : g_recordsProblems)
+            if (end.unsaved == 0 || problem != end.problem)
+                line << problem;
+        if (const QString told = end.Describe(); !told.isEmpty())
+            line << told;
+        if (!line.isEmpty())
+            PrintNotice(Text(cli_text::kRecordsFailed).arg(line.join(QStringLiteral("; "))));
+        g_recordsProblems.clear();
         g_recorder = nullptr;
         g_commandRecorder.reset();
     }

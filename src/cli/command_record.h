@@ -21,8 +21,10 @@ void NoteControllerRead(const ParameterBlock& blocks);
 // The check value of the set that went to the controller.
 void NoteParametersWritten();
 // Finishes the record (success exactly when the command ends with 0, the reason the last
-// message it showed), commits it and waits briefly for the records to take it. Returns
-// `exitCode`.
+// message it showed, or the tool's own words when it showed none), commits it and waits at
+// most a few seconds for the records to take it, then says in one line what went wrong with
+// them, if anything (records kept aside, records waiting in the outbox). A command whose port
+// could not be opened reached no controller and leaves no record. Returns `exitCode`.
 int FinishCommandRecord(int exitCode);
 // Marks the record under way, if any, as cancelled with `reason`: FinishCommandRecord then
 // stores it as cancelled whatever the exit code. Any thread, but not from inside a signal
@@ -32,4 +34,6 @@ void CancelCommandRecord(const QString& reason);
 // Where records go and which station this is: the options, else the per-user settings, else
 // the default file and the host name.
 QString RecordsSetting(const QString& option);
+// With a server, the local outbox: the option, else the setting; empty: the default file.
+QString OutboxSetting(const QString& option);
 QString StationName(const QString& option);

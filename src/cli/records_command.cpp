@@ -1,6 +1,7 @@
 // records: the production records as a table, CSV or JSON, and their counts per outcome.
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,15 +12,21 @@
 #include "cli/cli_texts.h"
 #include "cli/command_record.h"
 #include "records/record_csv.h"
+#include "records/record_json.h"
+#include "records/record_store.h"
 #include "records/recorder.h"
 
 namespace {
 
 // Long enough for a first connection to a distant server and a large summary.
 constexpr int kAnswerTimeoutMs = 60000;
+// What the records may add after the answer: the threads' end.
+constexpr int kCloseBudgetMs = 3000;
+// Output goes out in pieces of about this many characters, not line by line.
+constexpr qsizetype kOutputChunk = 64 * 1024;
 
 const QStringList kFormats{"table", "csv", "json"};
-const QStringList kGroupings{"day", "station", "firmware"};
+const QStringList kGroupings{"day", "hour", "station", "firmware", "message", "port"};
 
 // The start of `text`'s day in local time as UTC ms; none when it is no date.
 std::optional<qint64> DayStart(const QString& text, int addDays = 0) {
@@ -31,46 +38,54 @@ std::optional<qint64> DayStart(const QString& text, int addDays = 0) {
 }
 
 QString LocalTime(qint64 ms) {
-    return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString("yyyy-MM-dd HH:mm:ss.zzz");
+    return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString("yyyy-MM-dd HH:mm:ss");
 }
 
-QJsonObject Json(const OperationRecord& r) {
-    QJsonObject o;
-    o["uuid"] = r.uuid.toString(QUuid::WithoutBraces);
-    o["started_ms"] = r.startedMs;
-    o["finished_ms"] = r.finishedMs;
-    o["station"] = r.station;
-    o["operation"] = OperationName(r.operation);
-    o["source"] = r.source;
-    o["outcome"] = OutcomeName(r.outcome);
-    o["reason"] = r.reason;
-    o["unit"] = r.unitId;
-    o["port"] = r.port;
-    o["baud"] = r.baud;
-    o["can"] = r.can;
-    o["image"] = r.imageName;
-    o["image_size"] = r.imageSize ? QJsonValue(*r.imageSize) : QJsonValue();
-    o["image_sha256"] = r.imageSha256;
-    o["bytes_acknowledged"] = r.bytesAcknowledged ? QJsonValue(*r.bytesAcknowledged) : QJsonValue();
-    o["check_value"] = r.checkValue;
-    o["software_version"] = r.softwareVersion;
-    o["hardware_version"] = r.hardwareVersion;
-    o["tool_version"] = r.toolVersion;
-    return o;
+// Columns a terminal gives a character: two for the wide scripts (Chinese among them), none
+// for a combining mark.
+int DisplayWidth(const QString& text) {
+    int width = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing)
+            continue;
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+                          (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+                          (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+                          (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
+        width += wide ? 2 : 1;
+    }
+    return width;
 }
 
-// Columns padded to their widest cell; the last one (the reason) is left as it is.
+// A table cell on one line: line breaks and tabs shown as \n, \r and \t.
+QString TableCell(QString text) {
+    text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
+    return text;
+}
+
+// Columns padded to their widest cell as a terminal shows them; the last one (the reason) is
+// left as it is.
 void PrintTable(const QStringList& header, const QList<QStringList>& rows) {
-    QList<qsizetype> widths;
+    QList<int> widths;
     for (const QString& h : header)
-        widths << h.size();
+        widths << DisplayWidth(h);
     for (const QStringList& row : rows)
         for (qsizetype i = 0; i < row.size(); ++i)
-            widths[i] = std::max(widths[i], row[i].size());
+            widths[i] = std::max(widths[i], DisplayWidth(row[i]));
     const auto line = [&widths](const QStringList& cells) {
         QString text;
-        for (qsizetype i = 0; i < cells.size(); ++i)
-            text += i + 1 == cells.size() ? cells[i] : cells[i].leftJustified(widths[i] + 2);
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            text += cells[i];
+            if (i + 1 < cells.size())
+                text += QString(widths[i] + 2 - DisplayWidth(cells[i]), QLatin1Char(' '));
+        }
         return text;
     };
     PrintOut(line(header));
@@ -78,33 +93,94 @@ void PrintTable(const QStringList& header, const QList<QStringList>& rows) {
         PrintOut(line(row));
 }
 
-void PrintRecords(const QList<OperationRecord>& records, const QString& format) {
-    if (format == "json") {
-        QJsonArray array;
-        for (const OperationRecord& r : records)
-            array.append(Json(r));
-        PrintOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
-        return;
+// Lines gathered into large pieces for stdout.
+class ChunkedOutput {
+public:
+    void Line(const QString& line) {
+        m_text += line;
+        m_text += QLatin1Char('\n');
+        if (m_text.size() >= kOutputChunk)
+            Flush();
     }
-    if (format == "csv") {
-        PrintOut(RecordsCsv(records).chopped(1));
-        return;
+    void Flush() {
+        if (m_text.isEmpty())
+            return;
+        m_text.chop(1);  // PrintOut ends the piece's last line
+        PrintOut(m_text);
+        m_text.clear();
     }
-    if (records.isEmpty()) {
-        PrintError(Text(cli_text::kNoRecords));
-        return;
+
+private:
+    QString m_text;
+};
+
+// A listing printed as its rows come, so that memory does not grow with their number; the
+// table alone needs every row for its widths.
+class RecordPrinter {
+public:
+    explicit RecordPrinter(const QString& format) : m_format(format) {}
+
+    bool Row(const OperationRecord& r) {
+        ++m_count;
+        if (m_format == "json") {
+            if (m_count == 1)
+                m_out.Line(QStringLiteral("["));
+            else
+                m_out.Line(m_pending + QLatin1Char(','));
+            m_pending = IndentedJson(r);
+        } else if (m_format == "csv") {
+            if (m_count == 1)
+                m_out.Line(CsvLine(RecordCsvColumns()));
+            m_out.Line(CsvLine(RecordCsvFields(r)));
+        } else {
+            const QString what =
+                r.operation == RecordOperation::kDownload ? r.imageName : r.checkValue;
+            m_rows << QStringList{LocalTime(r.startedMs),
+                                  TableCell(r.station),
+                                  OperationName(r.operation),
+                                  OutcomeName(r.outcome),
+                                  r.unitId.isEmpty() ? "-" : TableCell(r.unitId),
+                                  what.isEmpty() ? "-" : TableCell(what),
+                                  TableCell(r.reason)};
+        }
+        return true;
     }
-    QList<QStringList> rows;
-    for (const OperationRecord& r : records) {
-        const QString what = r.operation == RecordOperation::kDownload ? r.imageName : r.checkValue;
-        rows << QStringList{LocalTime(r.startedMs).left(19),     r.station,
-                            OperationName(r.operation),          OutcomeName(r.outcome),
-                            r.unitId.isEmpty() ? "-" : r.unitId, what.isEmpty() ? "-" : what,
-                            r.reason.section('\n', 0, 0)};
+
+    void End() {
+        if (m_format == "json") {
+            if (m_count == 0)
+                m_out.Line(QStringLiteral("["));
+            else
+                m_out.Line(m_pending);
+            m_out.Line(QStringLiteral("]"));
+        } else if (m_format == "csv") {
+            if (m_count == 0)
+                m_out.Line(CsvLine(RecordCsvColumns()));
+        } else if (m_rows.isEmpty()) {
+            PrintError(Text(cli_text::kNoRecords));
+        } else {
+            PrintTable(
+                {"started", "station", "operation", "outcome", "unit", "image/check", "reason"},
+                m_rows);
+        }
+        m_out.Flush();
     }
-    PrintTable({"started", "station", "operation", "outcome", "unit", "image/check", "reason"},
-               rows);
-}
+
+private:
+    static QString IndentedJson(const OperationRecord& r) {
+        QString text =
+            QString::fromUtf8(QJsonDocument(RecordToJson(r)).toJson(QJsonDocument::Indented))
+                .trimmed();
+        text.replace(QLatin1Char('\n'), QLatin1String("\n    "));
+        return QStringLiteral("    ") + text;
+    }
+
+    QString m_format;
+    qint64 m_count = 0;
+    QString m_pending;  // the last JSON object, printed once it is known whether one follows
+    QList<QStringList> m_rows;
+    ChunkedOutput m_out;
+};
 
 void PrintSummary(const QList<SummaryRow>& rows, const QString& by, const QString& format) {
     const QStringList header{by, "success", "failed", "cancelled", "total"};
@@ -126,11 +202,29 @@ void PrintSummary(const QList<SummaryRow>& rows, const QString& by, const QStrin
         PrintOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
     } else if (format == "csv") {
         PrintOut(CsvLine(header));
-        for (const QStringList& row : cells)
+        for (QStringList row : cells) {
+            row[0] = SafeCell(row[0]);
             PrintOut(CsvLine(row));
+        }
     } else {
+        for (QStringList& row : cells)
+            row[0] = TableCell(row[0]);
         PrintTable(header, cells);
     }
+}
+
+SummaryGrouping GroupingOf(const QString& by) {
+    if (by == "hour")
+        return SummaryGrouping::kHour;
+    if (by == "station")
+        return SummaryGrouping::kStation;
+    if (by == "firmware")
+        return SummaryGrouping::kFirmware;
+    if (by == "message")
+        return SummaryGrouping::kMessage;
+    if (by == "port")
+        return SummaryGrouping::kPort;
+    return SummaryGrouping::kDay;
 }
 
 }  // namespace
@@ -141,9 +235,11 @@ int RunRecords(const QStringList& arguments) {
     if (summary)
         rest.removeAt(1);
     CommandOptions options(summary ? "records summary" : "records",
-                           summary ? "Counts the production records per outcome, by day, station "
-                                     "or firmware image."
-                                   : "Lists the production records, oldest first.",
+                           summary ? "Counts the production records per outcome, by day, hour, "
+                                     "station, firmware image, message or port. Days and hours "
+                                     "are this computer's local time."
+                                   : "Lists the production records, oldest first, in this "
+                                     "computer's local time.",
                            LinkUse::kNone);
     QCommandLineParser& parser = options.Parser();
     options.AddRecordOptions(false);
@@ -158,12 +254,13 @@ int RunRecords(const QStringList& arguments) {
     parser.addOption({"unit", "Only this unit id.", "id"});
     parser.addOption({"format", "table, csv or json (default table).", "format", "table"});
     if (summary)
-        parser.addOption({"by", "day, station or firmware (default day).", "grouping", "day"});
+        parser.addOption({"by", "day, hour, station, firmware, message or port (default day).",
+                          "grouping", "day"});
     if (auto code = options.Parse(rest))
         return *code;
-    const auto usage = [&parser](const QString& message) {
+    const auto usage = [&options](const QString& message) {
         PrintError(message);
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     };
     if (!parser.positionalArguments().isEmpty())
@@ -210,20 +307,37 @@ int RunRecords(const QStringList& arguments) {
         PrintError(Text(cli_text::kRecordsFailed).arg(where.error));
         return kExitUsage;
     }
+    const RecordsLocation& location = *where.location;
+    // A file that does not exist holds no records; it is not made for a listing.
+    if (!location.IsPostgres() && !QFileInfo::exists(location.file)) {
+        if (summary) {
+            PrintSummary({}, by, format);
+        } else {
+            RecordPrinter printer(format);
+            printer.End();
+        }
+        return kExitOk;
+    }
     RecorderOptions recorderOptions;
-    recorderOptions.location = *where.location;
+    recorderOptions.location = location;
+    recorderOptions.outboxFile = OutboxSetting(parser.value("outbox"));
+    // A file is only read, so a listing works where it cannot be written.
+    recorderOptions.readOnly = !location.IsPostgres();
     Recorder recorder(recorderOptions);
+    QStringList problems;
+    QObject::connect(&recorder, &Recorder::failed, [&problems](const QString& message) {
+        if (!problems.contains(message))
+            problems << message;
+    });
     // A server gets what waits in this station's outbox first, so the answer includes it.
-    recorder.Flush(kAnswerTimeoutMs);
+    if (location.IsPostgres())
+        recorder.Flush(kAnswerTimeoutMs);
 
     QEventLoop loop;
     QString error;
     bool answered = false;
     if (summary) {
-        const SummaryGrouping grouping = by == "station"    ? SummaryGrouping::kStation
-                                         : by == "firmware" ? SummaryGrouping::kFirmware
-                                                            : SummaryGrouping::kDay;
-        recorder.Summarise(filter, grouping, &loop,
+        recorder.Summarise(filter, GroupingOf(by), &loop,
                            [&](std::optional<QList<SummaryRow>> rows, QString reason) {
                                answered = true;
                                if (rows)
@@ -232,20 +346,33 @@ int RunRecords(const QStringList& arguments) {
                                loop.quit();
                            });
     } else {
-        recorder.Query(filter, &loop,
-                       [&](std::optional<QList<OperationRecord>> records, QString reason) {
-                           answered = true;
-                           if (records)
-                               PrintRecords(*records, format);
-                           error = reason;
-                           loop.quit();
-                       });
+        // The rows are printed on the database's thread as they are read.
+        auto printer = std::make_shared<RecordPrinter>(format);
+        auto failure = std::make_shared<QString>();
+        recorder.Run(
+            [filter, printer, failure](RecordStore& store) {
+                if (store.QueryEach(filter,
+                                    [&printer](const OperationRecord& r) { return printer->Row(r); }))
+                    printer->End();
+                else
+                    *failure = store.Error();
+            },
+            &loop,
+            [&, failure] {
+                answered = true;
+                error = *failure;
+                loop.quit();
+            });
     }
     QTimer::singleShot(kAnswerTimeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
+    const RecorderEnd end = recorder.Close(kCloseBudgetMs);
     if (!answered || !error.isEmpty()) {
-        PrintError(Text(cli_text::kRecordsFailed).arg(error));
-        return where.location->IsPostgres() ? kExitNoAnswer : kExitFileError;
+        PrintError(Text(cli_text::kRecordsFailed)
+                       .arg(error.isEmpty() ? problems.value(0, Text(cli_text::kNoAnswer)) : error));
+        return location.IsPostgres() ? kExitNoAnswer : kExitFileError;
     }
+    if (const QString told = end.Describe(); !told.isEmpty())
+        PrintNotice(Text(cli_text::kRecordsFailed).arg(told));
     return kExitOk;
 }

@@ -33,8 +33,10 @@ void PostgresRecordStore::Configure(QSqlDatabase& db) {
     QStringList options{
         QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds),
         QStringLiteral("options=") +
-            Quoted(QStringLiteral("-c statement_timeout=%1 -c client_min_messages=warning")
-                       .arg(kStatementTimeoutMs))};
+            Quoted(QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%2 "
+                                  "-c client_min_messages=warning")
+                       .arg(kStatementTimeoutMs)
+                       .arg(kLockTimeoutMs))};
     bool named = false;
     for (const auto& [key, value] : m_target.parameters) {
         options << key + QLatin1Char('=') + Quoted(value);
@@ -51,7 +53,7 @@ bool PostgresRecordStore::Prepare() {
     QSqlQuery query(Db());
     const auto fail = [&](const QString& what) {
         Fail(what, &query);
-        Db().rollback();
+        Rollback();
         return false;
     };
     if (!query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)) ||
@@ -65,7 +67,7 @@ bool PostgresRecordStore::Prepare() {
         Fail(QStringLiteral("holds a newer schema (%1) than this version of the tool knows (%2)")
                  .arg(version)
                  .arg(kSchemaVersion));
-        Db().rollback();
+        Rollback();
         return false;
     }
     if (version < 1) {
@@ -88,6 +90,19 @@ bool PostgresRecordStore::Prepare() {
             return fail(QStringLiteral("cannot create the schema"));
         }
     }
+    // The index the counts scan instead of the table. Looked up first: creating it, even "if
+    // not exists", would lock the table against every station's inserts.
+    if (!query.exec(QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = "
+                                   "'operation_records' AND indexname = '%1'")
+                        .arg(QLatin1String(kCountIndex)))) {
+        return fail(QStringLiteral("cannot prepare the schema"));
+    }
+    if (!query.next() &&
+        !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON operation_records "
+                                   "(started_ms, outcome, station)")
+                        .arg(QLatin1String(kCountIndex)))) {
+        return fail(QStringLiteral("cannot prepare the schema"));
+    }
     // Later versions add their steps here, each from the one before.
     if (version < kSchemaVersion &&
         (!query.exec(QStringLiteral("DELETE FROM tarvik_schema")) ||
@@ -97,7 +112,7 @@ bool PostgresRecordStore::Prepare() {
     }
     if (!Db().commit()) {
         Fail(QStringLiteral("cannot write"));
-        Db().rollback();
+        Rollback();
         return false;
     }
     return true;

@@ -13,6 +13,8 @@ public:
     static constexpr int kConnectTimeoutSeconds = 3;
     // How long one statement may run on a busy server.
     static constexpr int kStatementTimeoutMs = 20000;
+    // How long a statement waits for a lock another session holds (a table locked by hand).
+    static constexpr int kLockTimeoutMs = 3000;
 
 protected:
     void Configure(QSqlDatabase& db) override;

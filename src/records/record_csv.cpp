@@ -4,10 +4,27 @@
 
 namespace {
 
-QString LocalTime(qint64 ms) {
-    return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().toString(
-        QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}  // namespace
+
+QString IsoLocalTime(qint64 ms) {
+    // With the offset, so that a sheet from two time zones still orders by the instant.
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
 }
+
+QString SafeCell(const QString& text) {
+    // A spreadsheet takes a cell that starts like this for a formula: names and messages are
+    // typed by people, so they are kept text.
+    if (text.isEmpty())
+        return text;
+    const QChar first = text.front();
+    if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
+        first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
+namespace {
 
 QString OptionalNumber(const std::optional<qint64>& value) {
     return value ? QString::number(*value) : QString();
@@ -49,18 +66,18 @@ QStringList RecordCsvColumns() {
 
 QStringList RecordCsvFields(const OperationRecord& r) {
     return {r.uuid.toString(QUuid::WithoutBraces),
-            LocalTime(r.startedMs),
-            LocalTime(r.finishedMs),
-            r.station,
+            IsoLocalTime(r.startedMs),
+            IsoLocalTime(r.finishedMs),
+            SafeCell(r.station),
             OperationName(r.operation),
-            r.source,
+            SafeCell(r.source),
             OutcomeName(r.outcome),
-            r.reason,
-            r.unitId,
-            r.port,
+            SafeCell(r.reason),
+            SafeCell(r.unitId),
+            SafeCell(r.port),
             QString::number(r.baud),
             r.can ? QStringLiteral("1") : QStringLiteral("0"),
-            r.imageName,
+            SafeCell(r.imageName),
             OptionalNumber(r.imageSize),
             r.imageSha256,
             OptionalNumber(r.bytesAcknowledged),

@@ -16,11 +16,15 @@ struct RecordFilter {
     QString unitId;  // empty: any
 };
 
-enum class SummaryGrouping { kDay, kStation, kFirmware };
+// Days and hours are the reader's: counted in this program's local time from the records' UTC
+// start times, the same rule as --since/--until and the listings' times.
+enum class SummaryGrouping { kDay, kStation, kFirmware, kHour, kMessage, kPort };
 
-// Counts per outcome for one day, station or firmware image.
+// Counts per outcome for one day, hour, station, firmware image, message or port.
 struct SummaryRow {
-    QString key;  // the day, the station, or the image name and the start of its SHA-256
+    // The day (yyyy-MM-dd), the hour (yyyy-MM-dd HH:00), the station, the image name and the
+    // start of its SHA-256, the reason, or the port.
+    QString key;
     qint64 success = 0;
     qint64 failed = 0;
     qint64 cancelled = 0;

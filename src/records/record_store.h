@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "records/operation_record.h"
@@ -24,10 +25,16 @@ public:
     virtual bool Insert(const QList<OperationRecord>& records) = 0;
     // Oldest first.
     virtual std::optional<QList<OperationRecord>> Query(const RecordFilter& filter) = 0;
+    // Oldest first, one record at a time without holding them all; `row` returns false to
+    // stop. False with Error() set when the query failed.
+    virtual bool QueryEach(const RecordFilter& filter,
+                           const std::function<bool(const OperationRecord&)>& row) = 0;
     // Ordered by key.
     virtual std::optional<QList<SummaryRow>> Summarise(const RecordFilter& filter,
                                                        SummaryGrouping grouping) = 0;
 
     // The last failure, as one line for the user.
     virtual QString Error() const = 0;
+    // Whether the last failure was another connection holding the database (it passes).
+    virtual bool Busy() const = 0;
 };

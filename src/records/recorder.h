@@ -34,16 +34,41 @@ struct RecorderOptions {
     // First wait before sending again after a failure; doubles up to maxRetryMs.
     int retryMs = 2000;
     int maxRetryMs = 60000;
+    // A listing's recorder: the file is only read (nothing created or upgraded), nothing is
+    // submitted.
+    bool readOnly = false;
+    // What the destructor gives Close when Close was not called.
+    int closeBudgetMs = 3000;
 };
+
+// How recording ended: records the store could not take, and what waits for the server.
+struct RecorderEnd {
+    int unsaved = 0;      // not committed to the store (or the outbox)
+    QString savedTo;      // the file of unsaved records next to it; empty with unsaved: lost
+    QString problem;      // why they were not committed
+    qint64 waiting = 0;   // with a server: records the outbox still holds for it
+    QString outboxFile;   // with a server: the outbox
+    bool abandoned = false;  // a database did not answer in time and was left behind
+
+    // One line for the user, empty when all is well.
+    QString Describe() const;
+};
+
 
 class Recorder : public QObject {
     Q_OBJECT
 
 public:
     explicit Recorder(RecorderOptions options, QObject* parent = nullptr);
-    // Commits what was handed over, then stops the threads. What the server has not taken
-    // stays in the outbox for the next start.
+    // Close with the options' budget, unless Close ran already.
     ~Recorder() override;
+
+    // Commits what was handed over and stops the threads, within `budgetMs` in all: a store
+    // another program holds is waited for up to then, and what it did not take is kept in a
+    // file of unsaved records that the next start takes in; a database that does not answer
+    // is left behind with its thread (never the outbox: what it held stays for the next
+    // start). Called once, on the recorder's thread.
+    RecorderEnd Close(int budgetMs);
 
     const RecordsLocation& Location() const { return m_options.location; }
     // The SQLite file records are committed to (the records, or the outbox).
@@ -51,6 +76,9 @@ public:
 
     // Any thread; returns at once.
     void Submit(const OperationRecord& record);
+    // Runs `task` on a database thread against the records (the server's when there is one),
+    // for a listing that streams its rows from there; `done` runs on `context`'s thread after.
+    void Run(std::function<void(RecordStore&)> task, QObject* context, std::function<void()> done);
 
     // Blocks the caller (the command line at its end) until every record submitted before is
     // committed locally and, with a server, the outbox was sent or a send failed. False when
@@ -72,15 +100,20 @@ signals:
 
 private:
     void RunOnRecords(std::function<void(RecordStore&)> task);
+    // Runs `last` as the final event of `worker`'s thread and ends the thread; false when that
+    // did not happen within `timeoutMs`.
+    bool Stop(QObject* worker, QThread& thread, const std::function<void()>& last, int timeoutMs);
     void WriterFailed(const QString& message);
     void ForwarderFailed(const QString& message);
 
     RecorderOptions m_options;
     QString m_localFile;
-    QThread m_writerThread;
-    QThread m_forwarderThread;
+    // On the heap: a thread stuck in a database call is let go, not waited for.
+    std::unique_ptr<QThread> m_writerThread;
+    std::unique_ptr<QThread> m_forwarderThread;
     std::unique_ptr<RecordWriter> m_writer;
     std::unique_ptr<RecordForwarder> m_forwarder;
+    bool m_closed = false;
     // The last message of each side; a repeat of it is not shown again.
     QString m_writerError;
     QString m_forwarderError;

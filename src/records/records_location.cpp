@@ -1,6 +1,7 @@
 #include "records/records_location.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
@@ -23,11 +24,33 @@ RecordsLocationResult Refuse(const QString& error) {
     return RecordsLocationResult{std::nullopt, error};
 }
 
+// The connection parameters a URL may set besides host, port, dbname and user. Anything else
+// is refused: a parameter the tool sets itself (timeouts, options) or one that carries a secret.
+const QStringList& AllowedParameters() {
+    static const QStringList allowed{
+        "application_name", "sslmode",     "sslcert",         "sslkey",
+        "sslrootcert",      "sslcrl",      "sslcrldir",       "sslsni",
+        "requirepeer",      "gssencmode",  "krbsrvname",      "channel_binding",
+        "target_session_attrs", "keepalives", "keepalives_idle", "keepalives_interval",
+        "keepalives_count", "tcp_user_timeout", "passfile",   "service",
+        "hostaddr"};
+    return allowed;
+}
+
+// A word that looks like a URL scheme: two or more letters before a colon, so that a Windows
+// drive ("C:") is still a path.
+bool StartsLikeAScheme(const QString& text) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    static const QRegularExpression postgresTypo(QStringLiteral("^postgres(ql)?[:/\\\\]"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    return scheme.match(text).hasMatch() || postgresTypo.match(text).hasMatch();
+}
+
 RecordsLocationResult ParsePostgresUrl(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid()) {
-        return Refuse(
-            QStringLiteral("%1 is not a valid PostgreSQL URL: %2").arg(text, url.errorString()));
+        // QUrl's reason quotes the URL, query and all.
+        return Refuse(QStringLiteral("%1 is not a valid PostgreSQL URL").arg(RedactedUrl(text)));
     }
     if (!url.password().isEmpty() || HasPasswordSeparator(text)) {
         return Refuse(QStringLiteral(
@@ -35,13 +58,13 @@ RecordsLocationResult ParsePostgresUrl(const QString& text) {
             "instead, never in the URL"));
     }
     PostgresTarget target;
-    target.url = text;
+    target.url = RedactedUrl(text);
     target.user = url.userName();
     target.host = url.host();
     target.port = url.port(-1);
     if (!url.authority().isEmpty() && url.authority().endsWith(QLatin1Char(':'))) {
         return Refuse(
-            QStringLiteral("%1 is not a valid PostgreSQL URL: the port is missing").arg(text));
+            QStringLiteral("%1 is not a valid PostgreSQL URL: the port is missing").arg(target.url));
     }
     QString path = url.path(QUrl::FullyDecoded);
     if (path.startsWith(QLatin1Char('/')))
@@ -49,12 +72,12 @@ RecordsLocationResult ParsePostgresUrl(const QString& text) {
     if (path.contains(QLatin1Char('/'))) {
         return Refuse(
             QStringLiteral("%1 is not a valid PostgreSQL URL: one database name after the host")
-                .arg(text));
+                .arg(target.url));
     }
     target.database = path;
     const QUrlQuery query(url);
     for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
-        if (key == QLatin1String("password")) {
+        if (key.contains(QLatin1String("password"), Qt::CaseInsensitive)) {
             return Refuse(QStringLiteral(
                 "the records URL carries a password; give it by ~/.pgpass, PGPASSFILE or "
                 "PGPASSWORD instead, never in the URL"));
@@ -65,15 +88,20 @@ RecordsLocationResult ParsePostgresUrl(const QString& text) {
             bool ok = false;
             target.port = value.toInt(&ok);
             if (!ok || target.port <= 0 || target.port > 65535)
-                return Refuse(
-                    QStringLiteral("%1 is not a valid PostgreSQL URL: port %2").arg(text, value));
+                return Refuse(QStringLiteral("%1 is not a valid PostgreSQL URL: port %2")
+                                  .arg(target.url, value));
         } else if (key == QLatin1String("dbname")) {
             target.database = value;
         } else if (key == QLatin1String("user")) {
             target.user = value;
-        } else if (key.isEmpty() || value.contains(QLatin1Char(';'))) {
+        } else if (!AllowedParameters().contains(key)) {
+            return Refuse(
+                QStringLiteral("%1 is not a valid PostgreSQL URL: parameter \"%2\" is not taken")
+                    .arg(target.url, QString::fromUtf8(QUrl::toPercentEncoding(key))));
+        } else if (value.contains(QLatin1Char(';'))) {
+            // The driver turns ';' into the separator between parameters.
             return Refuse(QStringLiteral("%1 is not a valid PostgreSQL URL: parameter \"%2\"")
-                              .arg(text, key));
+                              .arg(target.url, key));
         } else {
             target.parameters.append({key, value});
         }
@@ -93,13 +121,28 @@ QString RecordsLocation::Describe() const {
 RecordsLocationResult ParseRecordsLocation(const QString& text) {
     if (IsPostgresUrl(text))
         return ParsePostgresUrl(text);
-    if (text.contains(QLatin1String("://"))) {
-        return Refuse(QStringLiteral("%1: records go to a file or to postgresql://user@host/dbname")
-                          .arg(text));
+    if (text.contains(QLatin1String("://")) || StartsLikeAScheme(text)) {
+        return Refuse(QStringLiteral("%1: records go to a file or to "
+                                     "postgresql://user@host/dbname (a file whose name starts "
+                                     "like this: ./%1)")
+                          .arg(RedactedUrl(text)));
     }
     RecordsLocation location;
     location.file = text.isEmpty() ? DefaultRecordsFile() : text;
     return RecordsLocationResult{location, QString()};
+}
+
+QString RedactedUrl(const QString& text) {
+    const qsizetype question = text.indexOf(QLatin1Char('?'));
+    if (question < 0)
+        return text;
+    QStringList items;
+    for (const QString& item : text.mid(question + 1).split(QLatin1Char('&'))) {
+        const QString key = item.section(QLatin1Char('='), 0, 0);
+        const bool shown = key == QLatin1String("host") || key == QLatin1String("port");
+        items << (shown || !item.contains(QLatin1Char('=')) ? item : key + QStringLiteral("=..."));
+    }
+    return text.left(question + 1) + items.join(QLatin1Char('&'));
 }
 
 QString DefaultRecordsFile() {

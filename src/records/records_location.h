@@ -16,7 +16,8 @@ struct PostgresTarget {
     QString user;
     // Further connection parameters from the query (sslmode, sslcert, application_name...).
     QList<QPair<QString, QString>> parameters;
-    // The URL as given, for messages (it carries no password).
+    // The URL for messages: as given, but with the values of its query hidden except the
+    // host and port (a value may have been meant as a secret).
     QString url;
 };
 
@@ -38,6 +39,9 @@ struct RecordsLocationResult {
 
 // `text` as given to --records or stored in the settings; empty means the default file.
 RecordsLocationResult ParseRecordsLocation(const QString& text);
+
+// `text` with the values of its query replaced by "..." (host and port stay), for messages.
+QString RedactedUrl(const QString& text);
 
 // The per-user default: records.sqlite in the program's local data folder.
 QString DefaultRecordsFile();

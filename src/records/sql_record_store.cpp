@@ -1,5 +1,7 @@
 #include "records/sql_record_store.h"
 
+#include <QDateTime>
+#include <QMap>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QVariant>
@@ -56,12 +58,33 @@ QString WhereClause(const RecordFilter& filter, QVariantList& values) {
     return terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(" AND ");
 }
 
+// Days and hours are counted in quarter hours of UTC, which every time zone's offset divides,
+// and each quarter is then put on the reader's local calendar: the same rule on SQLite and the
+// server, daylight saving included, and the database only counts.
+constexpr qint64 kQuarterMs = 15 * 60 * 1000;
+
+bool IsTimeGrouping(SummaryGrouping grouping) {
+    return grouping == SummaryGrouping::kDay || grouping == SummaryGrouping::kHour;
+}
+
+QString LocalKey(qint64 quarter, SummaryGrouping grouping) {
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(quarter * kQuarterMs).toLocalTime();
+    return grouping == SummaryGrouping::kDay
+               ? local.date().toString(Qt::ISODate)
+               : local.toString(QStringLiteral("yyyy-MM-dd HH:00"));
+}
+
 QString GroupingKey(SummaryGrouping grouping) {
     switch (grouping) {
         case SummaryGrouping::kDay:
-            return QStringLiteral("day");
+        case SummaryGrouping::kHour:
+            return QStringLiteral("started_ms / %1").arg(kQuarterMs);
         case SummaryGrouping::kStation:
             return QStringLiteral("station");
+        case SummaryGrouping::kMessage:
+            return QStringLiteral("reason");
+        case SummaryGrouping::kPort:
+            return QStringLiteral("port");
         case SummaryGrouping::kFirmware:
             break;
     }
@@ -157,7 +180,7 @@ bool SqlRecordStore::Insert(const QList<OperationRecord>& records) {
                     .arg(kTable, columns.join(','), QStringList(rows, row).join(','));
             if (!query.prepare(sql)) {
                 Fail(QStringLiteral("cannot write"), &query);
-                m_db.rollback();
+                Rollback();
                 return false;
             }
             preparedRows = rows;
@@ -189,40 +212,62 @@ bool SqlRecordStore::Insert(const QList<OperationRecord>& records) {
         }
         if (!query.exec()) {
             Fail(QStringLiteral("cannot write"), &query);
-            m_db.rollback();
+            Rollback();
             return false;
         }
     }
     if (!m_db.commit()) {
         Fail(QStringLiteral("cannot write"));
-        m_db.rollback();
+        Rollback();
         return false;
     }
     return true;
 }
 
+void SqlRecordStore::Rollback() {
+    if (m_db.isOpen())
+        m_db.rollback();
+}
+
 std::optional<QList<OperationRecord>> SqlRecordStore::Query(const RecordFilter& filter) {
-    if (!Open())
+    QList<OperationRecord> records;
+    if (!QueryEach(filter, [&records](const OperationRecord& record) {
+            records.append(record);
+            return true;
+        }))
         return std::nullopt;
+    return records;
+}
+
+bool SqlRecordStore::QueryEach(const RecordFilter& filter,
+                               const std::function<bool(const OperationRecord&)>& row) {
+    if (!Open())
+        return false;
     QVariantList values;
     const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid")
                             .arg(Columns().join(','), kTable, WhereClause(filter, values));
+    // Forward only: the rows come as they are read (the server's driver too, row by row).
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql)) {
         Fail(QStringLiteral("cannot read"), &query);
-        return std::nullopt;
+        return false;
     }
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec()) {
         Fail(QStringLiteral("cannot read"), &query);
-        return std::nullopt;
+        return false;
     }
-    QList<OperationRecord> records;
-    while (query.next())
-        records.append(FromRow(query));
-    return records;
+    while (query.next()) {
+        if (!row(FromRow(query)))
+            return true;
+    }
+    if (query.lastError().isValid()) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return false;
+    }
+    return true;
 }
 
 std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& filter,
@@ -231,7 +276,7 @@ std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& f
         return std::nullopt;
     QVariantList values;
     const QString sql =
-        QStringLiteral("SELECT %1 AS k, outcome, COUNT(*) FROM %2%3 GROUP BY k, outcome ORDER BY k")
+        QStringLiteral("SELECT %1 AS k, outcome, COUNT(*) FROM %2%3 GROUP BY k, outcome")
             .arg(GroupingKey(grouping), kTable, WhereClause(filter, values));
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
@@ -245,32 +290,51 @@ std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& f
         Fail(QStringLiteral("cannot read"), &query);
         return std::nullopt;
     }
-    QList<SummaryRow> rows;
+    QMap<QString, SummaryRow> rows;
+    const bool byTime = IsTimeGrouping(grouping);
+    // Neighbouring quarters mostly share their day or hour: convert each only once.
+    qint64 lastQuarter = -1;
+    QString lastKey;
     while (query.next()) {
-        const QString key = query.value(0).toString();
-        if (rows.isEmpty() || rows.last().key != key)
-            rows.append(SummaryRow{key});
+        QString key;
+        if (byTime) {
+            const qint64 quarter = query.value(0).toLongLong();
+            if (quarter != lastQuarter) {
+                lastQuarter = quarter;
+                lastKey = LocalKey(quarter, grouping);
+            }
+            key = lastKey;
+        } else {
+            key = query.value(0).toString();
+        }
+        SummaryRow& row = rows[key];
+        row.key = key;
         const qint64 count = query.value(2).toLongLong();
         switch (ParseOutcome(query.value(1).toString()).value_or(RecordOutcome::kFailed)) {
             case RecordOutcome::kSuccess:
-                rows.last().success += count;
+                row.success += count;
                 break;
             case RecordOutcome::kFailed:
-                rows.last().failed += count;
+                row.failed += count;
                 break;
             case RecordOutcome::kCancelled:
-                rows.last().cancelled += count;
+                row.cancelled += count;
                 break;
         }
     }
-    return rows;
+    if (query.lastError().isValid()) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    return rows.values();
 }
 
 bool SqlRecordStore::Fail(const QString& what, const QSqlQuery* query) {
     const QSqlError error = query != nullptr ? query->lastError() : m_db.lastError();
-    QString detail = error.text().trimmed();
-    detail.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    m_error = QStringLiteral("records %1: %2").arg(Where(), what);
+    // One line: the drivers' texts hold line breaks and tabs.
+    const QString detail = error.text().simplified();
+    m_busy = IsBusyCode(error.nativeErrorCode());
+    m_error = QStringLiteral("%1: %2").arg(Where(), what);
     if (!detail.isEmpty())
         m_error += QStringLiteral(": ") + detail;
     return false;

@@ -18,13 +18,18 @@ public:
     void Close() override;
     bool Insert(const QList<OperationRecord>& records) override;
     std::optional<QList<OperationRecord>> Query(const RecordFilter& filter) override;
+    bool QueryEach(const RecordFilter& filter,
+                   const std::function<bool(const OperationRecord&)>& row) override;
     std::optional<QList<SummaryRow>> Summarise(const RecordFilter& filter,
                                                SummaryGrouping grouping) override;
     QString Error() const override { return m_error; }
+    bool Busy() const override { return m_busy; }
 
     // The newest schema this build writes.
     static constexpr int kSchemaVersion = 1;
     static constexpr const char* kTable = "operation_records";
+    // The index counts by time read instead of the table.
+    static constexpr const char* kCountIndex = "operation_records_counts";
 
 protected:
     explicit SqlRecordStore(const QString& driver);
@@ -36,12 +41,17 @@ protected:
     // Extra columns an insert sets, and their values (the outbox flag).
     virtual QStringList ExtraInsertColumns() const { return {}; }
     virtual void BindExtraInsertValues(QSqlQuery&) const {}
-    // Where messages say the records are.
+    // Where messages say the records are: "file X", "local outbox X", "server URL".
     virtual QString Where() const = 0;
+    // Whether a driver's error code means another connection holds the database.
+    virtual bool IsBusyCode(const QString&) const { return false; }
 
     // Records the failure (the query's, or the connection's when `query` is null) as the one
     // line Error() gives; returns false for convenience.
     bool Fail(const QString& what, const QSqlQuery* query = nullptr);
+    // Ends the transaction under way, if the connection still stands (a dropped one has none,
+    // and the driver would complain).
+    void Rollback();
     QSqlDatabase& Db() { return m_db; }
     // The columns every record has, in table order.
     static const QStringList& Columns();
@@ -51,4 +61,5 @@ private:
     QString m_connectionName;
     QSqlDatabase m_db;
     QString m_error;
+    bool m_busy = false;
 };

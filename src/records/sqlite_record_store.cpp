@@ -7,32 +7,69 @@
 #include <QSqlError>
 #include <QVariant>
 
-SqliteRecordStore::SqliteRecordStore(const QString& file, bool outbox)
-    : SqlRecordStore(QStringLiteral("QSQLITE")), m_file(file), m_outbox(outbox) {}
+SqliteRecordStore::SqliteRecordStore(const QString& file, bool outbox, bool readOnly)
+    : SqlRecordStore(QStringLiteral("QSQLITE")),
+      m_file(file),
+      m_outbox(outbox),
+      m_readOnly(readOnly) {}
 
 void SqliteRecordStore::Configure(QSqlDatabase& db) {
     // Created on first use, folder and all.
-    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    if (!m_readOnly)
+        QDir().mkpath(QFileInfo(m_file).absolutePath());
     db.setDatabaseName(m_file);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+    if (m_readOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
 }
 
 QString SqliteRecordStore::Where() const {
-    return QStringLiteral("file %1").arg(QDir::toNativeSeparators(m_file));
+    return (m_outbox ? QStringLiteral("local outbox %1") : QStringLiteral("file %1"))
+        .arg(QDir::toNativeSeparators(m_file));
+}
+
+bool SqliteRecordStore::IsBusyCode(const QString& code) const {
+    // SQLITE_BUSY and SQLITE_LOCKED, with their extended forms.
+    bool ok = false;
+    const int value = code.toInt(&ok) & 0xff;
+    return ok && (value == 5 || value == 6);
 }
 
 bool SqliteRecordStore::Prepare() {
     QSqlQuery query(Db());
-    // The first statement reads the header: a file that is no database fails here.
+    // Only read until the file is known to be the tool's: another program's database is left
+    // byte for byte as it was. The first statement reads the header, so a file that is no
+    // database fails here.
+    if (!query.exec(QStringLiteral("PRAGMA application_id")) || !query.next())
+        return Fail(QStringLiteral("cannot open"), &query);
+    const int applicationId = query.value(0).toInt();
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         return Fail(QStringLiteral("cannot open"), &query);
     const int version = query.value(0).toInt();
+    if (!query.exec(QStringLiteral("SELECT COUNT(*), COUNT(CASE WHEN name = '%1' THEN 1 END) "
+                                   "FROM sqlite_master")
+                        .arg(QLatin1String(kTable))) ||
+        !query.next()) {
+        return Fail(QStringLiteral("cannot open"), &query);
+    }
+    const bool empty = query.value(0).toInt() == 0;
+    const bool hasTable = query.value(1).toInt() > 0;
+    // Files from before the mark have the table and a schema version, and no id.
+    const bool ours = applicationId == kApplicationId ||
+                      (applicationId == 0 && (empty ? version == 0 : hasTable && version >= 1));
+    if (!ours) {
+        return Fail(QStringLiteral("is another program's database, not a records file; it was "
+                                   "left as it is"));
+    }
     if (version > kSchemaVersion) {
         return Fail(QStringLiteral("was written by a newer version of the tool (schema %1, this "
                                    "one knows %2)")
                         .arg(version)
                         .arg(kSchemaVersion));
     }
+    if (m_readOnly)
+        return true;
     // Switching to WAL takes the file for a moment and does not wait for another connection
     // opening it at the same time (the forwarder's), so it is tried again for a while.
     QElapsedTimer waited;
@@ -45,7 +82,25 @@ bool SqliteRecordStore::Prepare() {
     // A record the tool said was stored survives a power cut.
     if (!query.exec(QStringLiteral("PRAGMA synchronous=FULL")))
         return Fail(QStringLiteral("cannot open"), &query);
-    return version == kSchemaVersion || Upgrade(version);
+    if (version != kSchemaVersion && !Upgrade(version))
+        return false;
+    if (applicationId != kApplicationId &&
+        !query.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId))) {
+        return Fail(QStringLiteral("cannot write"), &query);
+    }
+    // The index counts by time read instead of the table; looked up first, so that a file
+    // that has it is not written to at every start.
+    if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = '%1'")
+                        .arg(QLatin1String(kCountIndex)))) {
+        return Fail(QStringLiteral("cannot open"), &query);
+    }
+    if (!query.next() &&
+        !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 "
+                                   "(started_ms, outcome, station)")
+                        .arg(QLatin1String(kCountIndex), QLatin1String(kTable)))) {
+        return Fail(QStringLiteral("cannot write"), &query);
+    }
+    return true;
 }
 
 bool SqliteRecordStore::Upgrade(int from) {
@@ -82,7 +137,8 @@ bool SqliteRecordStore::Upgrade(int from) {
         }
     }
     // Later versions add their steps here, each from the one before.
-    if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) ||
+    if (!query.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId)) ||
+        !query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) ||
         !query.exec(QStringLiteral("COMMIT"))) {
         return fail();
     }
@@ -140,13 +196,13 @@ bool SqliteRecordStore::MarkForwarded(const QList<QUuid>& uuids) {
         query.addBindValue(uuid.toString(QUuid::WithoutBraces));
         if (!query.exec()) {
             Fail(QStringLiteral("cannot write"), &query);
-            Db().rollback();
+            Rollback();
             return false;
         }
     }
     if (!Db().commit()) {
         Fail(QStringLiteral("cannot write"));
-        Db().rollback();
+        Rollback();
         return false;
     }
     return true;

@@ -15,6 +15,7 @@ struct ServerCase {
     const char* database;
     const char* user;
     const char* parameters;  // "key=value;..." as parsed
+    const char* described = nullptr;  // the URL in messages; null: as given
 };
 
 class ServerUrlTest : public testing::TestWithParam<ServerCase> {};
@@ -33,7 +34,8 @@ TEST_P(ServerUrlTest, TakesTheServersOwnForm) {
     for (const auto& [key, value] : t.parameters)
         parameters << key + "=" + value;
     EXPECT_EQ(parameters.join(';'), QString::fromUtf8(c.parameters));
-    EXPECT_EQ(r.location->Describe(), QString::fromUtf8(c.url));
+    // Query values are not repeated in messages, except where the server is.
+    EXPECT_EQ(r.location->Describe(), QString::fromUtf8(c.described ? c.described : c.url));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -49,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "/run/postgresql", 5433, "d", "u", ""},
         ServerCase{"CertificateParameters",
                    "postgresql://station@db/records?sslmode=verify-full&sslcert=/etc/st.crt", "db",
-                   -1, "records", "station", "sslmode=verify-full;sslcert=/etc/st.crt"},
+                   -1, "records", "station", "sslmode=verify-full;sslcert=/etc/st.crt",
+                   "postgresql://station@db/records?sslmode=...&sslcert=..."},
         ServerCase{"EncodedUser", "postgresql://line%40a@h/db", "h", -1, "db", "line@a", ""},
         ServerCase{"IPv6", "postgresql://u@[::1]:5432/db", "::1", 5432, "db", "u", ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -81,7 +84,20 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"PortParameterOutOfRange", "postgresql://db/records?port=70000", "not a valid"},
         RefusedCase{"TwoPathParts", "postgresql://db/records/more", "one database name"},
         RefusedCase{"UnclosedBracket", "postgresql://[::1/records", "not a valid"},
-        RefusedCase{"OtherScheme", "mysql://db/records", "postgresql://"}),
+        RefusedCase{"OtherScheme", "mysql://db/records", "postgresql://"},
+        // A password smuggled into another parameter's name: the key is not a parameter the
+        // tool passes on, and its value is not repeated.
+        RefusedCase{"PasswordInAParameterName",
+                    "postgresql://user@/db?host=/tmp&application_name%3Dx%20password=s3cret",
+                    "password"},
+        RefusedCase{"UnknownParameterWithSecretValue",
+                    "postgresql://user@/db?host=/tmp&options=-c%20x%3Ds3cret", "\"options\""},
+        RefusedCase{"SslPassword", "postgresql://u@db/r?sslpassword=s3cret", "password"},
+        // Typed wrongly, a URL is refused rather than taken for a file name.
+        RefusedCase{"OneSlash", "postgresql:/line@dbhost/records", "postgresql://"},
+        RefusedCase{"NoColon", "postgresql//line@dbhost/records", "postgresql://"},
+        RefusedCase{"ShortScheme", "postgres:/line@dbhost/records", "postgresql://"},
+        RefusedCase{"OtherSchemeWithoutSlashes", "sqlite:records.db", "postgresql://"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RecordsLocationTest, AnythingElseIsAFileAndNothingMeansTheDefaultFile) {
@@ -89,6 +105,13 @@ TEST(RecordsLocationTest, AnythingElseIsAFileAndNothingMeansTheDefaultFile) {
     ASSERT_TRUE(file.location.has_value());
     EXPECT_FALSE(file.location->IsPostgres());
     EXPECT_EQ(file.location->file, "/var/lib/line/records.sqlite");
+
+    // A drive letter and a relative path that starts with ./ are paths.
+    for (const char* path : {"C:\\line\\records.sqlite", "./postgresql:/x", "records/day.sqlite"}) {
+        const RecordsLocationResult r = ParseRecordsLocation(QString::fromUtf8(path));
+        ASSERT_TRUE(r.location.has_value()) << path << ": " << r.error.toStdString();
+        EXPECT_EQ(r.location->file, QString::fromUtf8(path));
+    }
 
     const RecordsLocationResult fallback = ParseRecordsLocation(QString());
     ASSERT_TRUE(fallback.location.has_value());
