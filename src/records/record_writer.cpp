@@ -79,6 +79,7 @@ void RecordWriter::Drain() {
     if (!done) {
         m_lastProblem = Store().Error();
         const bool busy = Store().Busy();
+        m_lastBusy = busy;
         // A file another program holds passes: wait for it without a word. Anything else is
         // said; an outbox that cannot be used is gone round.
         if (!busy && m_outbox && m_server) {
@@ -133,7 +134,9 @@ WriterEnd RecordWriter::Shutdown(int deadlineMs) {
                 return end;
             if (m_backlog.isEmpty() && m_queue.isEmpty())
                 break;
-            if (deadline.remainingTime() < SqliteRecordStore::kBusyTimeoutMs)
+            // Only a file another program holds is worth waiting for; a file that cannot be
+            // used stays so for the moments left.
+            if (!m_lastBusy || deadline.remainingTime() < SqliteRecordStore::kBusyTimeoutMs)
                 break;
             // Drain waited the busy timeout already when the file was held; a file that
             // failed at once is not tried in a tight loop.

@@ -81,6 +81,7 @@ private:
     bool m_tookInUnsaved = false;
     QStringList m_unsavedFiles;
     QString m_lastProblem;
+    bool m_lastBusy = false;
     bool m_outboxProblemShown = false;
     QTimer m_retry;
 };

@@ -331,8 +331,10 @@ std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& f
 
 bool SqlRecordStore::Fail(const QString& what, const QSqlQuery* query) {
     const QSqlError error = query != nullptr ? query->lastError() : m_db.lastError();
-    // One line: the drivers' texts hold line breaks and tabs.
-    const QString detail = error.text().simplified();
+    // One line, the database's own words: the server's first line (not the statement it
+    // quotes after it), else the driver's; never the driver's name.
+    const QString database = error.databaseText().section(QLatin1Char('\n'), 0, 0).simplified();
+    const QString detail = database.isEmpty() ? error.driverText().simplified() : database;
     m_busy = IsBusyCode(error.nativeErrorCode());
     m_error = QStringLiteral("%1: %2").arg(Where(), what);
     if (!detail.isEmpty())

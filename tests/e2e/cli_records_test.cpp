@@ -3,6 +3,8 @@
 // the user was shown; a records store that cannot be used costs one line and nothing else.
 
 #include <QCryptographicHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -200,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CliParamsRecordTest,
                                                           false,
                                                           RecordOperation::kFactoryRestore,
                                                           true,
-                                                          "sent RSFSE",
+                                                          "sent RSFSE, not acknowledged",
                                                           false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -304,6 +306,18 @@ TEST_P(CliBadStoreTest, OneLineAndTheCommandStillRuns) {
     } else if (records == "CORRUPT") {
         records = m_cli.FilePath("corrupt.sqlite");
         ASSERT_TRUE(WriteFile(records, corrupt));
+    } else if (records == "FOREIGN") {
+        records = m_cli.FilePath("other.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            db.setDatabaseName(records);
+            ASSERT_TRUE(db.open());
+            QSqlQuery(db).exec("CREATE TABLE inventory (part TEXT, count INTEGER)");
+            QSqlQuery(db).exec("INSERT INTO inventory VALUES ('M5 screw', 400)");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("foreign");
+        corrupt = ReadFile(records);
     }
     const CliResult r = m_cli.Run({"reset", "--port", port, "--lang", "en", "--records", records});
 
@@ -314,9 +328,13 @@ TEST_P(CliBadStoreTest, OneLineAndTheCommandStillRuns) {
     EXPECT_TRUE(r.err.contains("sent RESET")) << Describe(r);
     EXPECT_TRUE(m_sim->Controller().WaitFor(
         [&] { return m_sim->Controller().CommandCount("RESET") == 1; }, 2s));
-    if (QString::fromUtf8(c.records) == "CORRUPT") {
+    EXPECT_FALSE(r.err.contains("s3cret")) << Describe(r);
+    if (QString::fromUtf8(c.records) == "CORRUPT" || QString::fromUtf8(c.records) == "FOREIGN") {
         EXPECT_EQ(ReadFile(records), corrupt);
     }
+    // No file made of a URL in the working folder.
+    EXPECT_TRUE(QDir(m_cli.Dir()).entryList({"postgres*"}, QDir::AllEntries).isEmpty())
+        << Describe(r);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -326,7 +344,19 @@ INSTANTIATE_TEST_SUITE_P(
                     BadStoreCase{"MalformedUrl", "postgresql://db:port/records", "not a valid"},
                     BadStoreCase{"PasswordInUrl", "postgresql://line:pw@db/records", "password"},
                     BadStoreCase{"NoServer", "postgresql://line@/records?host=/nonexistent",
-                                 "server"}),
+                                 "server"},
+                    // A password smuggled into a parameter's name never reaches the server, and
+                    // the URL's values are not echoed.
+                    BadStoreCase{"SmuggledPassword",
+                                 "postgresql://user@/db?host=/nonexistent&application_name%3Dx"
+                                 "%20password=s3cret",
+                                 "password"},
+                    // A mistyped URL is refused, not made into a file of that name.
+                    BadStoreCase{"SchemeTypo", "postgresql:/line@dbhost/records", "postgresql://"},
+                    BadStoreCase{"SchemeWithoutColon", "postgresql//line@dbhost/records",
+                                 "postgresql://"},
+                    // Another program's database is refused and left byte for byte.
+                    BadStoreCase{"ForeignDatabase", "FOREIGN", "another program's database"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliRecordsTest, ListsAndCountsWhatWasRecorded) {
@@ -334,7 +364,11 @@ TEST_F(CliRecordsTest, ListsAndCountsWhatWasRecorded) {
     const QString records = m_cli.FilePath("records.sqlite");
     for (const char* station : {"a", "b", "a"})
         m_cli.Run({"reset", "--port", port, "--station", station, "--records", records});
-    m_cli.Run({"read", "--port", "/nonexistent", "--station", "b", "--records", records});
+    // A port that cannot be opened reached no controller: no record, nothing counted.
+    const CliResult refused =
+        m_cli.Run({"read", "--port", "/nonexistent", "--station", "b", "--records", records});
+    EXPECT_EQ(refused.exitCode, 4) << Describe(refused);
+    m_cli.Run({"read", "--port", port, "--station", "b", "--records", records});
 
     const CliResult csv = m_cli.Run(
         {"records", "--records", records, "--since", "today", "--station", "a", "--format", "csv"});
@@ -344,7 +378,7 @@ TEST_F(CliRecordsTest, ListsAndCountsWhatWasRecorded) {
     const CliResult summary = m_cli.Run(
         {"records", "summary", "--by", "station", "--records", records, "--format", "csv"});
     ASSERT_EQ(summary.exitCode, 0) << Describe(summary);
-    EXPECT_EQ(summary.out, "station,success,failed,cancelled,total\na,2,0,0,2\nb,1,1,0,2\n");
+    EXPECT_EQ(summary.out, "station,success,failed,cancelled,total\na,2,0,0,2\nb,2,0,0,2\n");
 
     const CliResult bad = m_cli.Run({"records", "--records", records, "--outcome", "maybe"});
     EXPECT_EQ(bad.exitCode, 2);
