@@ -3,9 +3,6 @@
 // different time zones, and names typed to trick a spreadsheet. Each time the command ends
 // within its bound, no record is lost without a word, and what it says is true.
 
-#include <signal.h>
-#include <sys/types.h>
-
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
@@ -291,39 +288,10 @@ protected:
         QSqlDatabase::removeDatabase("count");
         return count;
     }
-    // The server's processes: the postmaster and its children.
-    QList<pid_t> ServerProcesses() const {
-        QList<pid_t> pids;
-        QFile pidFile(m_cluster.Folder() + "/data/postmaster.pid");
-        if (!pidFile.open(QIODevice::ReadOnly))
-            return pids;
-        const pid_t postmaster = static_cast<pid_t>(pidFile.readLine().trimmed().toInt());
-        pids << postmaster;
-        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile stat("/proc/" + entry + "/stat");
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            // pid (name) state ppid ...
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields[1].toInt() == postmaster)
-                pids << static_cast<pid_t>(entry.toInt());
-        }
-        return pids;
-    }
-    void Stop() {
-        m_stopped = ServerProcesses();
-        for (pid_t pid : m_stopped)
-            ::kill(pid, SIGSTOP);
-    }
-    void Continue() {
-        for (pid_t pid : m_stopped)
-            ::kill(pid, SIGCONT);
-        m_stopped.clear();
-    }
+    void Stop() { m_cluster.Freeze(); }
+    void Continue() { m_cluster.Continue(); }
 
     PostgresCluster m_cluster;
-    QList<pid_t> m_stopped;
 };
 
 TEST_F(CliServerRecordsTest, AServerThatStopsAnsweringCostsTheCommandAtMostItsBound) {

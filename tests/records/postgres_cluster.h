@@ -3,6 +3,7 @@
 // packages, run as an unprivileged user when the tests run as root, listening only on a Unix
 // socket in that folder. Linux only.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -62,7 +63,21 @@ public:
              "start"});
     }
 
+    // Freezes the server and its sessions (SIGSTOP): it stops answering without closing a
+    // connection, as a hung machine does. Continue undoes it; the destructor too.
+    void Freeze() {
+        m_frozen = Processes();
+        for (pid_t pid : m_frozen)
+            ::kill(pid, SIGSTOP);
+    }
+    void Continue() {
+        for (pid_t pid : m_frozen)
+            ::kill(pid, SIGCONT);
+        m_frozen.clear();
+    }
+
     ~PostgresCluster() {
+        Continue();
         if (!m_bin.isEmpty())
             Stop();
         QSqlDatabase::removeDatabase("cluster-admin");
@@ -87,6 +102,28 @@ private:
         return QString();
     }
     QString DataDir() const { return m_dir.filePath("data"); }
+    // The postmaster and its children.
+    QList<pid_t> Processes() const {
+        QList<pid_t> pids;
+        QFile pidFile(DataDir() + "/postmaster.pid");
+        if (!pidFile.open(QIODevice::ReadOnly))
+            return pids;
+        const pid_t postmaster = static_cast<pid_t>(pidFile.readLine().trimmed().toInt());
+        if (postmaster <= 0)
+            return pids;
+        pids << postmaster;
+        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile stat("/proc/" + entry + "/stat");
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields[1].toInt() == postmaster)
+                pids << static_cast<pid_t>(entry.toInt());
+        }
+        return pids;
+    }
     QString Log() const {
         QFile f(m_dir.filePath("log"));
         return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
@@ -107,4 +144,5 @@ private:
     QTemporaryDir m_dir;
     QString m_bin;
     QStringList m_prefix;
+    QList<pid_t> m_frozen;
 };

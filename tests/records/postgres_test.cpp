@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
@@ -100,6 +101,37 @@ TEST_F(PostgresTest, AServerStoppedDuringARunOfTenGetsAllTenOnceItIsBack) {
     EXPECT_EQ(arrived.size(), 10);
     for (const OperationRecord& r : run)
         EXPECT_TRUE(arrived.contains(r));
+}
+
+// A server that stops answering in the middle of a connection (a hung machine, a frozen
+// process): closing the recorder takes no longer than its budget, the forwarder is left
+// behind, and the outbox still holds what the server did not take.
+TEST_F(PostgresTest, AServerThatHangsMidConnectionIsLeftBehindWithinTheBudget) {
+    const QList<OperationRecord> run = Batch("hang", 0, 2);
+    auto recorder = std::make_unique<Recorder>(Options("outbox.sqlite"));
+    recorder->Submit(run[0]);
+    ASSERT_TRUE(recorder->Flush(20000));
+    s_cluster->Freeze();
+    recorder->Submit(run[1]);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(recorder->Flush(1000));
+    const RecorderEnd end = recorder->Close(1500);
+    const qint64 took = clock.elapsed();
+    recorder.reset();
+    s_cluster->Continue();
+    EXPECT_LT(took, 8000);
+    EXPECT_TRUE(end.abandoned);
+    EXPECT_EQ(end.unsaved, 0);
+    EXPECT_EQ(end.waiting, 1);
+    EXPECT_TRUE(end.Describe().contains("1 record(s) wait in the local outbox"))
+        << end.Describe().toStdString();
+    // The next start sends it.
+    {
+        Recorder next(Options("outbox.sqlite"));
+        ASSERT_TRUE(next.Flush(20000));
+    }
+    EXPECT_EQ(OnServer("hang").size(), 2);
 }
 
 TEST_F(PostgresTest, WhatAStoppedServerMissedIsSentAtTheNextStart) {
