@@ -152,8 +152,6 @@ int AutoRunner::Run() {
     }
     ResetAutoModes();
     g_announceSeen = 0;
-    if (m_setup.mode == 1)
-        ImportConfiguration(std::string_view(m_setup.paramsText), m_values);
 
     ControllerLink& link = m_session.Controller();
     QObject::connect(&link, &ControllerLink::downloadProgress, &link, [this](int percent) {
@@ -259,6 +257,10 @@ void AutoRunner::Tick() {
             break;
     }
     m_inStep = false;
+    // Ready for the next controller once the last one's hold-off is over: said once.
+    if (!m_done && !m_record && !m_booting && IsOutcomeState(m_state) && g_autoHoldoff == 0 &&
+        g_autoRunStarted == 0)
+        Emit(StationEvent::State(m_port, StationState::kWaiting));
 }
 
 void AutoRunner::CheckPort() {
@@ -354,6 +356,37 @@ void AutoRunner::EndDownload() {
 
 void AutoRunner::WriteParameters() {
     Begin(RecordOperation::kWrite, StationState::kWriting);
+    // As `write` does: connect and read first (a write goes only to a connected controller),
+    // then the file imported over what was read, so the controller keeps its calibration.
+    ParameterBlock current{};
+    int seen = 0;
+    const ReadOutcome read = m_session.ConnectAndRead(current, &seen);
+    if (InterruptRequested()) {
+        End(RecordOutcome::kCancelled, InterruptReason());
+        Done(kExitOk);
+        return;
+    }
+    if (read != ReadOutcome::kRead) {
+        End(RecordOutcome::kFailed, read == ReadOutcome::kNoResponse
+                                        ? TableText(119)
+                                        : Text(cli_text::kIncompleteBlock).arg(seen));
+        return;
+    }
+    m_values = ParameterValues();
+    DecodeParameterBlocks(m_values, current);
+    m_record->softwareVersion = VersionText(m_values.m_page0.m_swVersion);
+    m_record->hardwareVersion = VersionText(m_values.m_page0.m_hwVersion);
+    TakeOverCalibrationIfReceived(m_values.m_mainWindow);
+    const WindowSave expected = SaveAfterImport(m_values, m_setup.paramsText);
+    if (!expected.Saved()) {
+        End(RecordOutcome::kFailed,
+            expected.m_pageRefused
+                ? Text(cli_text::kPagesRefused)
+                      .arg(m_setup.paramsPath,
+                           QString::fromStdString(expected.m_pageRefused->m_message))
+                : Text(cli_text::kFileRefused).arg(m_setup.paramsPath, QString()));
+        return;
+    }
     if (const Refusal refusal = CheckParamWriteRefusal(m_session); refusal != Refusal::kNone) {
         End(RecordOutcome::kFailed, TableText(static_cast<int>(refusal)));
         return;
