@@ -1,6 +1,6 @@
 #include "production/line_scope.h"
 
-#include <QBarCategoryAxis>
+#include <QCategoryAxis>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
@@ -97,6 +97,9 @@ LineScope::LineScope(Recorder* recorder, const QString& station, QWidget* parent
                       this)) {
     m_dayEdit->setCalendarPopup(true);
     m_dayEdit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_dayEdit->setFocusPolicy(Qt::ClickFocus);
+    for (QTableWidget* table : {m_stations, m_failures, m_records})
+        table->setFocusPolicy(Qt::NoFocus);
     m_reach->setWordWrap(true);
     m_hoursNote->setText(ProductionText("每小时控制器数（本地时间，%1）",
                                         "Controllers per hour (local time, %1)")
@@ -360,9 +363,14 @@ void LineScope::ShowChart() {
     for (int total : totals)
         highest = std::max(highest, total);
     chart->addSeries(series);
-    auto* hours = new QBarCategoryAxis;
-    for (int h = 0; h < 24; ++h)
-        hours->append(QStringLiteral("%1").arg(h, 2, 10, QLatin1Char('0')));
+    // Twenty-four bars in a narrow chart: a label every third hour, at its bar.
+    auto* hours = new QCategoryAxis;
+    hours->setRange(-0.5, 23.5);
+    hours->setStartValue(-0.5);
+    hours->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    for (int h = 0; h < 24; h += 3)
+        hours->append(QString::number(h), h);
+    hours->setGridLineVisible(false);
     auto* counts = new QValueAxis;
     counts->setRange(0, std::max(highest, 1));
     counts->setLabelFormat(QStringLiteral("%d"));

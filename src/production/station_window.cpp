@@ -150,25 +150,30 @@ void StationWindow::BuildControls() {
         button->setMinimumWidth(90);
     }
 
-    auto* settings = new QGridLayout;
-    settings->addWidget(new QLabel(ProductionText("模式", "Mode"), this), 0, 0);
-    settings->addWidget(m_mode, 0, 1);
-    settings->addWidget(new QLabel(ProductionText("文件", "File"), this), 0, 2);
-    settings->addWidget(m_file, 0, 3);
-    settings->addWidget(m_choose, 0, 4);
-    settings->addWidget(m_start, 0, 6);
-    settings->addWidget(new QLabel(ProductionText("端口", "Ports"), this), 1, 0);
-    settings->addWidget(m_ports, 1, 1);
-    auto* download = new QHBoxLayout;
-    download->addWidget(new QLabel(ProductionText("延时", "Delay"), this));
-    download->addWidget(m_delay);
-    download->addSpacing(12);
-    download->addWidget(m_fast);
-    download->addStretch();
-    settings->addLayout(download, 1, 2, 1, 3);
-    settings->addWidget(m_stop, 1, 6);
-    settings->setColumnStretch(3, 1);
-    settings->setColumnMinimumWidth(5, 12);
+    // Two rows: what is programmed (mode and file) with Start, and where and how (ports,
+    // delay, fast download) with Stop.
+    auto* what = new QHBoxLayout;
+    what->addWidget(new QLabel(ProductionText("模式", "Mode"), this));
+    what->addWidget(m_mode);
+    what->addSpacing(8);
+    what->addWidget(new QLabel(ProductionText("文件", "File"), this));
+    what->addWidget(m_file, 1);
+    what->addWidget(m_choose);
+    what->addSpacing(16);
+    what->addWidget(m_start);
+    auto* where = new QHBoxLayout;
+    where->addWidget(new QLabel(ProductionText("端口", "Ports"), this));
+    where->addWidget(m_ports, 1);
+    where->addSpacing(8);
+    where->addWidget(new QLabel(ProductionText("延时", "Delay"), this));
+    where->addWidget(m_delay);
+    where->addSpacing(8);
+    where->addWidget(m_fast);
+    where->addSpacing(16);
+    where->addWidget(m_stop);
+    auto* settings = new QVBoxLayout;
+    settings->addLayout(what);
+    settings->addLayout(where);
 
     m_identity = new QLabel(this);
     QFont big = m_identity->font();
@@ -348,7 +353,9 @@ QString StationWindow::IdentityText() const {
 }
 
 void StationWindow::ShowIdentity() {
-    QString html = IdentityText().toHtmlEscaped();
+    // A line break may fall between the parts, never inside the hash or after "SHA-256".
+    QString html = IdentityText().toHtmlEscaped().replace(QStringLiteral("SHA-256 "),
+                                                          QStringLiteral("SHA-256&nbsp;"));
     if (!m_fileProblem.isEmpty())
         html += QStringLiteral("<br><span style='color:#c62828; font-size:small'>%1</span>")
                     .arg(m_fileProblem.toHtmlEscaped());

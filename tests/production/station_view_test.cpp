@@ -6,6 +6,7 @@
 
 #include "app/ui_language.h"
 #include "gui/gui_test_support.h"
+#include "production/production_views.h"
 #include "production/station_sounds.h"
 #include "production/station_tile.h"
 #include "production/station_view_model.h"
@@ -359,6 +360,63 @@ private slots:
         QCOMPARE(stopped.size(), 1);
         QVERIFY(!window.Running());
         QCOMPARE(prompts.confirmations.size(), 2);
+    }
+
+    // Four tiles at work, in each language, written where TARVIK_PICTURES_DIR says (to look at,
+    // and for the README).
+    void pictures_data() {
+        QTest::addColumn<bool>("chinese");
+        QTest::newRow("en") << false;
+        QTest::newRow("zh") << true;
+    }
+    void pictures() {
+        const QString folder = qEnvironmentVariable("TARVIK_PICTURES_DIR");
+        if (folder.isEmpty())
+            QSKIP("TARVIK_PICTURES_DIR names no folder for the pictures");
+        QFETCH(bool, chinese);
+        SetUiLanguage(chinese ? UiLanguage::Chinese : UiLanguage::English);
+        QTemporaryDir dir;
+        const QString image = dir.filePath("motor-fw-2.31.bin");
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(512000, '\x5a'));
+        file.close();
+        StationWindowOptions options;
+        options.mode = 2;
+        options.file = image;
+        options.ports = {"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3"};
+        StationWindow window(options);
+        HeardSounds heard;
+        window.SetSounds(heard);
+        window.SetDetached(true);
+        window.resize(1000, 640);
+        QVERIFY(window.Start());
+        StationViewModel& model = window.Model();
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (const QString& port : options.ports)
+            model.SetCable(port, port != "ttyUSB3");
+        for (int i = 0; i < 7; ++i) {
+            for (const char* port : {"ttyUSB0", "ttyUSB1", "ttyUSB2"}) {
+                model.Apply(Event(port, StationPhase::kDownloading));
+                StationPortEvent passed = Event(port, StationPhase::kPassed);
+                passed.softwareVersion = "2.31";
+                passed.timeMs = now - 60000 + i * 5000;
+                model.Apply(passed);
+            }
+        }
+        model.Apply(Event("ttyUSB0", StationPhase::kWaiting));
+        model.Apply(Event("ttyUSB1", StationPhase::kDownloading, {}, 63));
+        model.Apply(Event("ttyUSB2", StationPhase::kBootEntry));
+        model.Apply(Event("ttyUSB2", StationPhase::kFailed,
+                          chinese ? "控制器没有回应进入引导的命令"
+                                  : "the controller did not answer the boot-entry command"));
+        model.Apply(Event("ttyUSB2", StationPhase::kWaiting));
+        const QString path =
+            QDir(folder).filePath(QString("station-window-%1-%2.png")
+                                      .arg(chinese ? "zh" : "en")
+                                      .arg(qEnvironmentVariable("QT_SCALE_FACTOR", "1")));
+        QVERIFY(SaveWidgetPicture(window, path));
+        window.Stop();
     }
 };
 
