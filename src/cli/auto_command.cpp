@@ -85,7 +85,8 @@ private:
     int m_lastTenth = -1;
 };
 
-// Whether the port the command opened is still there (a cable pulled, a simulator gone).
+// Whether the port is there: its device file, else the system's port list. A port found by
+// neither when it was opened (a system that lists no such ports) cannot be watched this way.
 bool PortPresent(const QString& port) {
     if (QFileInfo::exists(PortPathForName(port)))
         return true;
@@ -141,6 +142,7 @@ private:
     int m_lastPercent = -1;
     QElapsedTimer m_sinceProgress;
     QString m_cutReason;
+    bool m_watchPort = false;
     bool m_done = false;
     int m_exitCode = kExitOk;
 };
@@ -152,6 +154,7 @@ int AutoRunner::Run() {
     }
     ResetAutoModes();
     g_announceSeen = 0;
+    m_watchPort = PortPresent(m_port);
 
     ControllerLink& link = m_session.Controller();
     QObject::connect(&link, &ControllerLink::downloadProgress, &link, [this](int percent) {
@@ -264,7 +267,7 @@ void AutoRunner::Tick() {
 }
 
 void AutoRunner::CheckPort() {
-    if (PortPresent(m_port))
+    if (!m_watchPort || PortPresent(m_port))
         return;
     ControllerLink& link = m_session.Controller();
     const QString gone = Text(station_text::kPortGone);
