@@ -299,7 +299,7 @@ bool LiveChartWindow::SeriesShown(ChartSeries series) const {
 void LiveChartWindow::StartRecording() {
     const QString name = QString("tarvik-status-%1.csv")
                              .arg(QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss"));
-    const QString path = AppPrompts().SaveFileName("csv", name, Tr(kFilters));
+    const QString path = AppPrompts().SaveFileName(FileKind::kChartRecording, "csv", name, Tr(kFilters));
     if (path.isEmpty())
         return;
     if (!m_recorder.Start(path))

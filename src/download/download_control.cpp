@@ -1,6 +1,7 @@
 #include "download/download_control.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -64,7 +65,7 @@ int DownloadControl::Mode() const {
 void DownloadControl::SetPath(const QString& path) {
     m_binFilePath = path;
     m_binFileName = QFileInfo(path).fileName();
-    m_window.Controls().SetText(kPathEdit, path);
+    m_window.Controls().SetText(kPathEdit, QDir::toNativeSeparators(path));
     // The end of a long path is what tells one file from the next.
     if (auto* edit = m_window.Item<QLineEdit>(kPathEdit))
         edit->setCursorPosition(static_cast<int>(path.size()));
@@ -72,7 +73,8 @@ void DownloadControl::SetPath(const QString& path) {
 
 DownloadControl::FileResult DownloadControl::ReadFile(QByteArray& bytes) {
     if (m_binFilePath.isEmpty()) {
-        const QString chosen = AppPrompts().OpenFileName(QString::fromUtf8(kFileFilters));
+        const QString chosen = AppPrompts().OpenFileName(FileKind::kProgramImage,
+                                                               QString::fromUtf8(kFileFilters));
         if (chosen.isEmpty())
             return FileResult::kCancelled;
         SetPath(chosen);
@@ -123,7 +125,7 @@ void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended
     const bool automatic = static_cast<bool>(ended);
     m_startEnded = std::move(ended);
     m_shown.clear();
-    m_cancelled = false;
+    m_startEnd = StartEnd::kRefused;
     emit downloadRequested(automatic);
     if (!m_link.IsOpen()) {
         Tell(Tr(static_cast<int>(Refusal::kPortClosed)));
@@ -138,7 +140,7 @@ void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended
         case FileResult::kLoaded:
             break;
         case FileResult::kCancelled:
-            m_cancelled = true;
+            m_startEnd = StartEnd::kCancelled;
             Tell(QString::fromUtf8(download_text::kNoImage.In(m_window.Language())));
             EndStart(false);
             return;
@@ -154,6 +156,8 @@ void DownloadControl::StartDownload(unsigned voltageCalibValue, StartEnded ended
         return;
     }
     if (m_boot.Running()) {
+        // The boot-entry command went out: the controller waits in its boot loader now.
+        m_startEnd = StartEnd::kFailed;
         m_settling = true;
         emit runningChanged(true);
     }
@@ -174,6 +178,8 @@ void DownloadControl::HandOver() {
         if (started) {
             m_statusHeld = false;
             emit transferBegun(m_binFileName, bytes);
+        } else {
+            m_shown = QString::fromUtf8(download_text::kSenderRefused.In(m_window.Language()));
         }
     }
     EndStart(started);
@@ -187,7 +193,8 @@ void DownloadControl::EndStart(bool started) {
     if (ended)
         ended(started);
     if (!started)
-        emit downloadRefused(std::exchange(m_shown, QString()), m_cancelled);
+        emit downloadRefused(std::exchange(m_shown, QString()),
+                             std::exchange(m_startEnd, StartEnd::kRefused));
     emit downloadStarted(started);
 }
 
@@ -249,6 +256,8 @@ void DownloadControl::ResetTransferState() {
     if (m_settling) {
         m_boot.Cancel();
         m_settling = false;
+        // Nothing is shown: the port's own sequence runs.
+        m_shown = QString::fromUtf8(download_text::kPortReopenedBeforeTransfer.In(m_window.Language()));
         EndStart(false);
         emit runningChanged(false);
     }
@@ -318,9 +327,12 @@ void DownloadControl::StepAutoModes() {
             break;
         case AutoAction::kDownload: {
             // As the button does: the controls from the fields, so the variant follows the field,
-            // once the port has passed the start's first check.
-            if (m_link.IsOpen())
+            // once the port has passed the start's first check; what was typed goes into the
+            // fields first, so the write does not throw it away.
+            if (m_link.IsOpen()) {
+                m_window.TakeTypedText();
                 m_window.UpdateData(false);
+            }
             const unsigned calib =
                 ScanUnsigned(m_window.Controls().Text(kVoltageCalibEdit)).value_or(0);
             const std::string_view sound = step.m_sound;

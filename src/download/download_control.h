@@ -28,6 +28,12 @@ class DownloadControl : public QObject {
     Q_OBJECT
 
 public:
+    // How a download request ended without a transfer. Refused: nothing went to the controller
+    // (port closed, file unusable, busy). Cancelled: the user chose no file. Failed: the
+    // boot-entry command went out, but no transfer followed it.
+    enum class StartEnd { kRefused, kCancelled, kFailed };
+    Q_ENUM(StartEnd)
+
     // Filters of the file dialog.
     static constexpr char kFileFilters[] = "Bin Files(*.bin);;all files(*.*) (*)";
     // The delay in 1023 before the window first writes it.
@@ -93,9 +99,9 @@ signals:
     void downloadRequested(bool automatic);
     // The image went to the sender as the controller will get it; the transfer runs.
     void transferBegun(const QString& imageName, const QByteArray& image);
-    // The request ended without a transfer, after `shown` (empty: nothing was said);
-    // `cancelled` when the user chose not to pick a file.
-    void downloadRefused(const QString& shown, bool cancelled);
+    // The request ended without a transfer, after `shown` (the words the user saw, or the tool's
+    // own where nothing was said; empty only for kRefused).
+    void downloadRefused(const QString& shown, DownloadControl::StartEnd end);
 
 private:
     enum class FileResult { kLoaded, kCancelled, kFailed };
@@ -136,6 +142,6 @@ private:
     bool m_settling = false;
     StartEnded m_startEnded;
     QString m_shown;
-    bool m_cancelled = false;
+    StartEnd m_startEnd = StartEnd::kRefused;
     std::optional<std::string_view> m_soundAfterConnect;
 };

@@ -34,6 +34,11 @@ inline constexpr DownloadText kImageEmpty{"%1 是空文件", "%1 is empty"};
 // %1 the path, %2 its size, %3 the limit.
 inline constexpr DownloadText kImageTooLarge{"%1 有 %2 字节；引导程序最多接收 %3 字节",
                                              "%1 has %2 bytes; the boot loader takes at most %3"};
+// The tool's words in the records where a download ended without anything said.
+inline constexpr DownloadText kSenderRefused{"发送程序未接受该程序文件", "the sender did not take the program file"};
+inline constexpr DownloadText kPortReopenedBeforeTransfer{
+    "控制器已进入引导程序，但传输开始前串口被重新打开",
+    "the port was opened again after the controller entered its boot loader, before the transfer began"};
 // Shown in the log box instead of the finished text; see fixed_texts.h.
 inline constexpr DownloadText kLastPacketRefused{kLastPacketRefusedChinese,
                                                  kLastPacketRefusedEnglish};

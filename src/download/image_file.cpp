@@ -1,6 +1,7 @@
 #include "download/image_file.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <algorithm>
 #include <utility>
 
@@ -76,8 +77,10 @@ ImageFileRead ReadImageFile(const QString& path, std::int64_t limit) {
     return read;
 }
 
-QString ImageFileMessage(const ImageFileRead& read, const QString& path, std::int64_t limit,
+QString ImageFileMessage(const ImageFileRead& read, const QString& filePath, std::int64_t limit,
                          UiLanguage language) {
+    // As the user sees paths on this platform.
+    const QString path = QDir::toNativeSeparators(filePath);
     const auto framework = [&path](const char* text) { return QString::fromUtf8(text).arg(path); };
     switch (read.error) {
         case ImageFileError::kNone:

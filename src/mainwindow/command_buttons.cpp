@@ -40,15 +40,6 @@ QString ShowRefusal(Refusal refusal) {
     return text;
 }
 
-// A refusal the user was told about is a failed attempt; a silent one is no attempt at all.
-void RecordRefusal(OperationRecords& records, RecordOperation operation, const QString& shown) {
-    if (shown.isEmpty()) {
-        records.Drop(operation);
-    } else {
-        records.Finish(operation, RecordOutcome::kFailed, shown);
-    }
-}
-
 }  // namespace
 
 void CTarvikDlg::OnConnectClicked() {
@@ -73,7 +64,9 @@ void CTarvikDlg::OnConnectClicked() {
         emit ConnectEnded();
     });
     if (refusal != Refusal::kNone) {
-        RecordRefusal(*m_records, RecordOperation::kRead, ShowRefusal(refusal));
+        // Refused before anything went to a controller: no operation on one, no record.
+        ShowRefusal(refusal);
+        m_records->Drop(RecordOperation::kRead);
         button->setEnabled(true);
         emit ConnectEnded();
         return;
@@ -88,7 +81,8 @@ void CTarvikDlg::OnParamWriteClicked() {
     }
     const Refusal refusal = CheckParamWriteRefusal(*m_link, DisplayPageShown());
     if (refusal != Refusal::kNone) {
-        RecordRefusal(*m_records, RecordOperation::kWrite, ShowRefusal(refusal));
+        ShowRefusal(refusal);
+        m_records->Drop(RecordOperation::kWrite);
         return;
     }
     // The pages, then the main window; the first field that does not read stops everything.
@@ -115,14 +109,16 @@ void CTarvikDlg::OnParamWriteClicked() {
                 m_records->Drop(RecordOperation::kWrite);
             } else {
                 const bool ok = outcome == WriteOutcome::kAcknowledged;
-                const QString shown = automatic ? QString() : Tr(ok ? 121 : 122);
+                // The automatic mode says it with a sound; its record has the message's words.
+                const QString words = Tr(ok ? 121 : 122);
                 m_records->Finish(RecordOperation::kWrite,
-                                  ok ? RecordOutcome::kSuccess : RecordOutcome::kFailed, shown);
+                                  ok ? RecordOutcome::kSuccess : RecordOutcome::kFailed,
+                                  automatic && ok ? QString() : words);
                 if (automatic) {
                     m_sounds->Play(ok ? QStringLiteral("success.wav")
                                       : QStringLiteral("error.wav"));
                 } else {
-                    AppPrompts().Message(shown);
+                    AppPrompts().Message(words);
                 }
             }
             emit ParamWriteFinished(outcome);
@@ -158,7 +154,8 @@ void CTarvikDlg::OnFactoryRestoreClicked() {
         m_link->Write(RestoreFactoryFrame());
         m_records->Record(RecordOperation::kFactoryRestore, RecordOutcome::kSuccess);
     } else {
-        m_records->Record(RecordOperation::kFactoryRestore, RecordOutcome::kCancelled);
+        m_records->Record(RecordOperation::kFactoryRestore, RecordOutcome::kCancelled,
+                          m_records->Words(OperationRecords::OwnWords::kNotConfirmed));
     }
 }
 
@@ -170,7 +167,8 @@ void CTarvikDlg::OnFactoryStoreClicked() {
         m_link->Write(StoreFactoryFrame());
         m_records->Record(RecordOperation::kFactoryStore, RecordOutcome::kSuccess);
     } else {
-        m_records->Record(RecordOperation::kFactoryStore, RecordOutcome::kCancelled);
+        m_records->Record(RecordOperation::kFactoryStore, RecordOutcome::kCancelled,
+                          m_records->Words(OperationRecords::OwnWords::kNotConfirmed));
     }
 }
 

@@ -43,8 +43,10 @@ class HeldMessage : public Prompts {
 public:
     void Message(const QString& text) override { message = text; }
     bool Confirm(const QString&) override { return false; }
-    QString OpenFileName(const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString OpenFileName(FileKind, const QString&) override { return {}; }
+    QString SaveFileName(FileKind, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     QString message;
 };
 
@@ -56,6 +58,7 @@ bool CTarvikDlg::DisplayPageShown() const {
 
 void CTarvikDlg::OnTimer() {
     if (Busy()) {
+        WatchStatusAnswers(false);
         return;  // a sequence "sleeps" on this thread: no tick runs meanwhile
     }
     g_frameParser.IdleTick();
@@ -75,6 +78,7 @@ void CTarvikDlg::OnTimer() {
     } else if (request == TickRequest::kRefreshPages) {
         RefreshAfterRead();
     }
+    WatchStatusAnswers(request == TickRequest::kSent);
 
     ShowCounters();
     m_download->StepAutoModes();
@@ -83,6 +87,31 @@ void CTarvikDlg::OnTimer() {
     Controls().SetText(1016, check);
     if (Controls().Text(1013).isEmpty()) {
         Controls().SetText(1013, check);
+    }
+}
+
+void CTarvikDlg::WatchStatusAnswers(bool requested) {
+    if (!requested) {
+        // Silence while nothing is asked for says nothing about the controller.
+        m_requesting = false;
+        return;
+    }
+    if (!m_requesting) {
+        m_requesting = true;
+        m_quietFor.start();
+    }
+    if (!Page5().StaleShown() && m_quietFor.elapsed() >= kStaleAfterMs) {
+        Page5().ShowStale(m_lastAnswer.isValid() ? m_lastAnswer
+                                                  : QTime::currentTime().addMSecs(
+                                                        -m_quietFor.elapsed()));
+    }
+}
+
+void CTarvikDlg::StatusAnswered() {
+    m_quietFor.start();
+    m_lastAnswer = QTime::currentTime();
+    if (Page5().StaleShown()) {
+        Page5().ShowStale(QTime());
     }
 }
 
@@ -146,6 +175,7 @@ void CTarvikDlg::RefreshDisplayPage() {
 }
 
 void CTarvikDlg::RefreshAfterRead() {
+    TakeTypedText();
     m_parameters->Refresh();
     int node = std::clamp(g_canNodeIndex.load(), 0, 7);
     g_canNodeIndex = node;
@@ -172,6 +202,8 @@ void CTarvikDlg::ShowCounters() {
     if (m_successCount == frames && m_errorCount == errors) {
         return;
     }
+    // Typed first, so that what the controller said overrides it and nothing else does.
+    TakeTypedText();
     MainWindowValues calibration;
     if (TakeOverCalibrationIfReceived(calibration)) {
         m_voltageCalibValue = calibration.m_voltageCalibValue;

@@ -12,6 +12,7 @@
 #include "download/download_control.h"
 #include "link/controller_link.h"
 #include "link/port_open_sequence.h"
+#include "mainwindow/port_name.h"
 #include "mainwindow/tarvik_dlg.h"
 #include "pages/cpage0.h"
 #include "records/recorder.h"
@@ -19,6 +20,24 @@
 namespace {
 
 QString g_recordStation;
+
+struct OwnText {
+    const char* chinese;
+    const char* english;
+};
+
+// Indexed by OperationRecords::OwnWords. The transfer's words end with the bytes acknowledged.
+constexpr OwnText kOwnWords[] = {
+    {"操作进行中窗口被关闭", "the window was closed while the operation ran"},
+    {"确认时取消", "cancelled at the confirmation"},
+    {"尚未开始传输时又请求了下载", "another download was asked for before this one began"},
+    {"传输中止", "the transfer stopped"},
+    {"传输中串口被关闭", "the port was closed during the transfer"},
+    {"传输未结束时开始了新的下载", "a new download began before this transfer ended"},
+    {"传输中窗口被关闭", "the window was closed during the transfer"},
+};
+// %1 the words above, %2 the bytes acknowledged, %3 the image's size.
+constexpr OwnText kTransferWords{"%1（已确认 %2/%3 字节）", "%1 (%2 of %3 bytes acknowledged)"};
 
 QString VersionText(float value) {
     return QString::number(static_cast<double>(value), 'g', 6);
@@ -43,7 +62,8 @@ OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,
     connect(&download, &DownloadControl::downloadRefused, this, &OperationRecords::DownloadRefused);
     // A closed port ends a transfer at once; a final report may end it before the next poll.
     // No byte goes out or comes back after it either: a transfer still running was cut off.
-    connect(&link, &ControllerLink::closed, this, [this] { CheckTransfer(/*over=*/true); });
+    connect(&link, &ControllerLink::closed, this,
+            [this] { CheckTransfer(TransferCheck::kPortClosed); });
     connect(&link, &ControllerLink::downloadProgress, this, [this](int percent) {
         // Kept: a later preparation of the sender forgets the last percentage.
         if (percent == 100 && m_transferPoll.isActive())
@@ -55,14 +75,22 @@ OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,
 }
 
 OperationRecords::~OperationRecords() {
-    CheckTransfer(/*over=*/true);
+    CheckTransfer(TransferCheck::kWindowClosed);
     // The user ended them by closing, and nothing more was said. A read changed nothing on the
     // controller; a write or a download under way may have left it half changed.
     while (!m_pending.empty()) {
         const RecordOperation operation = m_pending.begin()->first;
-        Finish(operation, operation == RecordOperation::kRead ? RecordOutcome::kCancelled
-                                                              : RecordOutcome::kFailed);
+        Finish(operation,
+               operation == RecordOperation::kRead ? RecordOutcome::kCancelled
+                                                   : RecordOutcome::kFailed,
+               Words(OwnWords::kWindowClosed));
     }
+}
+
+QString OperationRecords::Words(OwnWords words) const {
+    const OwnText& text = kOwnWords[static_cast<int>(words)];
+    return QString::fromUtf8(m_window.Language() == UiLanguage::Chinese ? text.chinese
+                                                                        : text.english);
 }
 
 void OperationRecords::RunAutomatic(int mode, const std::function<void()>& run) {
@@ -134,8 +162,8 @@ void OperationRecords::NoteVersions(OperationRecord& record) const {
 }
 
 void OperationRecords::NotePort(const QString& path) {
-    // The page's settings as the open just used them.
-    m_port = path;
+    // The page's settings as the open just used them; the port by the name the user knows.
+    m_port = PortNameForPath(path);
     const auto* baud = m_window.Page0().Item<QComboBox>(1040);
     m_baud = baud != nullptr ? static_cast<int>(std::min<std::uint32_t>(
                                    ParseLeadingBaud(baud->currentText()), INT32_MAX))
@@ -148,7 +176,8 @@ void OperationRecords::BeginDownload(bool automatic) {
     // A request still waiting for its transfer does not follow another (a second press is
     // ignored meanwhile); if one ever did, the first never reached a transfer.
     if (m_pending.contains(RecordOperation::kDownload))
-        Finish(RecordOperation::kDownload, RecordOutcome::kCancelled);
+        Finish(RecordOperation::kDownload, RecordOutcome::kCancelled,
+               Words(OwnWords::kRequestReplaced));
     if (automatic)
         m_source = AutomaticModeSource(2);
     Begin(RecordOperation::kDownload);
@@ -158,7 +187,7 @@ void OperationRecords::BeginDownload(bool automatic) {
 void OperationRecords::TransferBegun(const QString& imageName, const QByteArray& image) {
     // The sender was prepared afresh for this transfer: one still running before it was
     // abandoned.
-    CheckTransfer(/*over=*/true);
+    CheckTransfer(TransferCheck::kReplaced);
     auto found = m_pending.find(RecordOperation::kDownload);
     if (found == m_pending.end())
         return;
@@ -175,14 +204,23 @@ void OperationRecords::TransferBegun(const QString& imageName, const QByteArray&
     m_transferPoll.start();
 }
 
-void OperationRecords::DownloadRefused(const QString& shown, bool cancelled) {
+void OperationRecords::DownloadRefused(const QString& shown, DownloadControl::StartEnd end) {
     if (!m_pending.contains(RecordOperation::kDownload))
         return;
-    Finish(RecordOperation::kDownload,
-           cancelled ? RecordOutcome::kCancelled : RecordOutcome::kFailed, shown);
+    switch (end) {
+        case DownloadControl::StartEnd::kRefused:
+            Drop(RecordOperation::kDownload);
+            break;
+        case DownloadControl::StartEnd::kCancelled:
+            Finish(RecordOperation::kDownload, RecordOutcome::kCancelled, shown);
+            break;
+        case DownloadControl::StartEnd::kFailed:
+            Finish(RecordOperation::kDownload, RecordOutcome::kFailed, shown);
+            break;
+    }
 }
 
-void OperationRecords::CheckTransfer(bool over) {
+void OperationRecords::CheckTransfer(TransferCheck why) {
     if (!m_transfer)
         return;
     // The count falls back to zero when the sender is prepared again after the transfer.
@@ -190,7 +228,7 @@ void OperationRecords::CheckTransfer(bool over) {
     m_transfer->bytesAcknowledged =
         std::max(m_transfer->bytesAcknowledged.value_or(0), acknowledged);
     const bool running = m_link.DownloadRunning();
-    if (running && !over)
+    if (running && why == TransferCheck::kPoll)
         return;
     // Complete only with the boot loader's final acknowledgement of every byte; a transfer the
     // tool cut off, or one the sender gave up, did not program the controller.
@@ -201,8 +239,23 @@ void OperationRecords::CheckTransfer(bool over) {
         return;
     }
     // The log box's word on an end the sender reported, whether or not its report has reached
-    // the box yet; a transfer cut off while running was given no word.
-    EndTransfer(RecordOutcome::kFailed, running ? QString() : m_download.UnacknowledgedEndText());
+    // the box yet; else the tool's own, with how far the boot loader got.
+    QString shown = running ? QString() : m_download.UnacknowledgedEndText();
+    if (shown.isEmpty()) {
+        OwnWords words = OwnWords::kTransferStopped;
+        if (why == TransferCheck::kReplaced)
+            words = OwnWords::kTransferReplaced;
+        else if (why == TransferCheck::kWindowClosed)
+            words = OwnWords::kTransferWindowClosed;
+        else if (why == TransferCheck::kPortClosed || m_link.TransferCut())
+            words = OwnWords::kTransferPortClosed;
+        const bool chinese = m_window.Language() == UiLanguage::Chinese;
+        shown = QString::fromUtf8(chinese ? kTransferWords.chinese : kTransferWords.english)
+                    .arg(Words(words))
+                    .arg(m_transfer->bytesAcknowledged.value_or(0))
+                    .arg(m_imageSize);
+    }
+    EndTransfer(RecordOutcome::kFailed, shown);
 }
 
 void OperationRecords::EndTransfer(RecordOutcome outcome, const QString& shown) {

@@ -11,11 +11,11 @@
 #include <map>
 #include <optional>
 
+#include "download/download_control.h"
 #include "records/operation_record.h"
 
 class ControllerLink;
 class CTarvikDlg;
-class DownloadControl;
 
 // The station the window's records name: --station, else the per-user setting, else the host
 // name. Set by the start-up; unset, the host name.
@@ -41,10 +41,24 @@ public:
     // An operation that takes time: begun when it starts, finished when its outcome is known.
     void Begin(RecordOperation operation);
     void Finish(RecordOperation operation, RecordOutcome outcome, const QString& shown = {});
-    // Nothing reached the controller and nothing was said: no record.
+    // Nothing reached the controller: no record, whatever was said. A refusal is not an
+    // operation on a controller, and the day's counts count controllers.
     void Drop(RecordOperation operation);
     // An operation that is over as soon as it was sent (or declined).
     void Record(RecordOperation operation, RecordOutcome outcome, const QString& shown = {});
+
+    // The tool's own words for a record that failed or was cancelled with nothing said, in the
+    // window's language.
+    enum class OwnWords {
+        kWindowClosed,
+        kNotConfirmed,
+        kRequestReplaced,
+        kTransferStopped,
+        kTransferPortClosed,
+        kTransferReplaced,
+        kTransferWindowClosed,
+    };
+    QString Words(OwnWords words) const;
 
 private:
     OperationRecord Start(RecordOperation operation) const;
@@ -54,10 +68,12 @@ private:
     void NotePort(const QString& path);
     void BeginDownload(bool automatic);
     void TransferBegun(const QString& imageName, const QByteArray& image);
-    void DownloadRefused(const QString& shown, bool cancelled);
-    // `over`: the transfer ends now whatever the sender's busy flag says (the port is gone, or
-    // the window).
-    void CheckTransfer(bool over = false);
+    void DownloadRefused(const QString& shown, DownloadControl::StartEnd end);
+    // Why a transfer is looked at: the poll (it ends when the sender stops), or an end that
+    // comes whatever the sender's busy flag says (the port is gone, a new transfer replaced
+    // it, the window closes).
+    enum class TransferCheck { kPoll, kPortClosed, kReplaced, kWindowClosed };
+    void CheckTransfer(TransferCheck why = TransferCheck::kPoll);
     void EndTransfer(RecordOutcome outcome, const QString& shown);
 
     CTarvikDlg& m_window;

@@ -20,7 +20,7 @@ constexpr const char* kTitles[RecordsTableModel::kColumnCount][2] = {
 
 // In the order of RecordOperation and RecordOutcome.
 constexpr const char* kChineseOperations[] = {
-    "读取", "写入", "下载", "恢复出厂设置", "存储出厂设置", "校准写入", "重启控制器", "重启调试线"};
+    "读取", "写入", "下载", "恢复出厂设置", "存储出厂设置", "标定写入", "重启控制器", "重启调试线"};
 constexpr const char* kChineseOutcomes[] = {"成功", "失败", "取消"};
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSaveFile>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -93,8 +94,16 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->setWordWrap(false);
+    // The reason column stretches; the others fit their rows as they arrive.
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(RecordsTableModel::kReason, QHeaderView::Stretch);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+        if (!m_sizingColumns && column != RecordsTableModel::kReason)
+            m_userSizedColumns = true;
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &RecordsWindow::SizeColumns);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
@@ -119,6 +128,48 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     }
     connect(m_recorder, &Recorder::recordStored, this, &RecordsWindow::RecordStored);
     Refresh();
+}
+
+void RecordsWindow::SizeColumns() {
+    if (m_userSizedColumns)
+        return;
+    m_sizingColumns = true;
+    for (int column = 0; column < m_model->columnCount(); ++column) {
+        if (column == RecordsTableModel::kReason)
+            continue;
+        m_table->resizeColumnToContents(column);
+        if (m_table->columnWidth(column) > kMaxColumnWidth)
+            m_table->setColumnWidth(column, kMaxColumnWidth);
+    }
+    m_sizingColumns = false;
+}
+
+void RecordsWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        FitScreen();
+    }
+}
+
+void RecordsWindow::FitScreen() {
+    // On the main window's screen (or where the window manager put it), whole.
+    const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : this;
+    const QScreen* screen = owner->screen();
+    if (screen == nullptr)
+        return;
+    const QRect room = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize fitted = size().boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
+    resize(fitted);
+    QRect placed(owner == this ? frameGeometry().topLeft() : owner->frameGeometry().center() -
+                                                               QPoint(fitted.width() / 2, fitted.height() / 2),
+                 fitted + frame);
+    placed.moveRight(std::min(placed.right(), room.right()));
+    placed.moveBottom(std::min(placed.bottom(), room.bottom()));
+    placed.moveLeft(std::max(placed.left(), room.left()));
+    placed.moveTop(std::max(placed.top(), room.top()));
+    move(placed.topLeft());
 }
 
 QString RecordsWindow::T(const char* chinese, const char* english) const {
@@ -190,7 +241,7 @@ void RecordsWindow::Refresh() {
                 // looks for.
                 std::reverse(records->begin(), records->end());
                 m_model->SetRecords(std::move(*records));
-                m_table->resizeColumnsToContents();
+                SizeColumns();
             }
             emit listed();
         });
@@ -274,7 +325,7 @@ bool RecordsWindow::ExportCsv() {
     const QString initial = QStringLiteral("records-%1.csv")
                                 .arg(m_dayOn->isChecked() ? m_day->date().toString(Qt::ISODate)
                                                           : QStringLiteral("all"));
-    const QString path = AppPrompts().SaveFileName(QStringLiteral("csv"), initial,
+    const QString path = AppPrompts().SaveFileName(FileKind::kRecordsExport, QStringLiteral("csv"), initial,
                                                    T("CSV 文件 (*.csv)", "CSV files (*.csv)"));
     if (path.isEmpty())
         return false;

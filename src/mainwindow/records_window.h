@@ -49,13 +49,25 @@ public:
     // The summary line at the top as shown.
     QString SummaryText() const;
 
+    // The widest a column grows to fit its rows; the reason column takes the rest.
+    static constexpr int kMaxColumnWidth = 320;
+    // The user set a column's width: the window no longer sizes the columns.
+    bool UserSizedColumns() const { return m_userSizedColumns; }
+
 signals:
     // A query's answer is shown: the list, today's counts. Tests and screenshots wait for them.
     void listed();
     void counted();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void RefreshCounts();
+    // The columns to their content, bounded, unless the user sized one.
+    void SizeColumns();
+    // The first size: as designed, within the screen the window opens on.
+    void FitScreen();
     void RecordStored(const OperationRecord& record);
     bool Matches(const OperationRecord& record) const;
     void ShowCounts();
@@ -80,4 +92,7 @@ private:
     // Answers to an older query are dropped: a newer one was asked since.
     int m_listGeneration = 0;
     int m_countGeneration = 0;
+    bool m_userSizedColumns = false;
+    bool m_sizingColumns = false;
+    bool m_placed = false;
 };

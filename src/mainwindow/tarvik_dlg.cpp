@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QShortcut>
 #include <QSlider>
 #include <QTabWidget>
@@ -39,7 +40,9 @@
 #include "records/recorder.h"
 #include "serial/serial_message_sink.h"
 #include "ui/app_icon.h"
+#include "ui/c_number_text.h"
 #include "ui/controls.h"
+#include "ui/file_folders.h"
 #include "ui/prompts.h"
 #include "ui/sounds.h"
 
@@ -109,7 +112,9 @@ QFont FittingFont(QFont font, const QWidget& control) {
 CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* parent)
     : TemplateWidget(MainWindowTemplate(), CurrentUiLanguage(), parent),
       m_settings(settings),
-      m_keys(keys) {
+      m_keys(keys),
+      m_folders(std::make_unique<FileFolders>(settings)),
+      m_previousFolders(SetAppFileFolders(m_folders.get())) {
     setWindowTitle(QString::fromUtf8(MainWindowTemplate().title));
     setWindowIcon(AppIcon());
     CreatePages();
@@ -154,6 +159,7 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
 }
 
 CTarvikDlg::~CTarvikDlg() {
+    SetAppFileFolders(m_previousFolders);
     QCoreApplication::instance()->removeEventFilter(this);
     m_timer.stop();
     m_connect->Cancel();
@@ -186,9 +192,10 @@ void CTarvikDlg::OnDownloadClicked() {
     if (Busy()) {
         return;
     }
-    // The boot-entry variant follows the field, not whatever text the edit holds now. With the
-    // port closed the start is refused first, and typed text stays as it was.
+    // The boot-entry variant follows the field, with what was typed taken into it first. With
+    // the port closed the start is refused first, and typed text stays as it was.
     if (m_link->IsOpen()) {
+        TakeTypedText();
         UpdateData(false);
     }
     m_download->OnDownloadClicked(m_voltageCalibValue);
@@ -228,6 +235,7 @@ void CTarvikDlg::ConnectControls() {
     onClick(1063, &CTarvikDlg::OnImportConfigClicked);
 
     connect(m_link.get(), &ControllerLink::statusReceived, this, [this](const LiveStatus& status) {
+        StatusAnswered();
         m_page5->ShowFaults(FaultBoxStates(status.m_faultBits));
         // The tick shows the last status again with its next request; showing it as it arrives
         // takes up to a tick's lag off the live values.
@@ -505,6 +513,21 @@ void CTarvikDlg::ApplyEnglishOverlay() {
     }
 }
 
+void CTarvikDlg::TakeTypedText() {
+    // The edits of the exchange, each on its own: one that does not read does not stop the
+    // others.
+    const std::pair<int, std::uint32_t*> edits[] = {
+        {1019, &m_successCount},       {1022, &m_errorCount},
+        {1010, &m_voltageCalibValue},  {1011, &m_currentCalibValue},
+        {1012, &m_fieldWeakeningValue}, {1023, &m_autoDelay},
+    };
+    for (const auto& [id, field] : edits) {
+        if (const auto typed = ScanUnsigned(Controls().Text(id))) {
+            *field = *typed;
+        }
+    }
+}
+
 void CTarvikDlg::DoDataExchange(DataExchange& exchange) {
     exchange.UInt(1019, m_successCount);
     exchange.UInt(1022, m_errorCount);
@@ -533,6 +556,25 @@ void CTarvikDlg::OnPanelToggleClicked() {
     m_panelCollapsed = !m_panelCollapsed;
     Controls().SetText(1050, m_panelCollapsed ? QStringLiteral(">") : QStringLiteral("<"));
     setFixedSize(width() + (m_panelCollapsed ? -m_panelWidth : m_panelWidth), height());
+    if (!m_panelCollapsed) {
+        KeepOnScreen();
+    }
+}
+
+void CTarvikDlg::KeepOnScreen() {
+    // Grown to the right: moved left as far as needed to stay whole on the screen it is on,
+    // never past that screen's left edge.
+    const QScreen* shown = screen();
+    if (shown == nullptr || !isWindow()) {
+        return;
+    }
+    const QRect room = shown->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (frame.right() <= room.right()) {
+        return;
+    }
+    const int left = std::max(room.left(), frame.left() - (frame.right() - room.right()));
+    move(pos() + QPoint(left - frame.left(), 0));
 }
 
 void CTarvikDlg::UpdateCheckValueColour() {

@@ -2,8 +2,10 @@
 // The main window: tab pages on the left, the port row, commands and counters below them, and
 // the folding right-hand panel with download, check value, remote control and calibration.
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QTime>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
@@ -36,6 +38,7 @@ class Cpage5;
 class Cpage6;
 class KeyState;
 class ProfileSettings;
+class FileFolders;
 
 class CTarvikDlg : public TemplateWidget {
     Q_OBJECT
@@ -44,6 +47,9 @@ public:
     static constexpr int kPanelShare = 480;
     static constexpr int kPanelShareOf = 1322;
     static constexpr int kTimerPeriodMs = 250;
+    // The display page marks its values old when no status frame came for this long while the
+    // tick was asking for them.
+    static constexpr int kStaleAfterMs = 2000;
 
     CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* parent = nullptr);
     ~CTarvikDlg() override;
@@ -91,6 +97,8 @@ public:
     // controls first (false, after its one message, when a field does not read).
     MainWindowValues MainWindowFields() const;
     bool ReadMainWindow(MainWindowValues& values);
+
+    void TakeTypedText() override;
 
     // A command or port sequence runs: the tick is skipped and the window takes no input that
     // starts or changes anything, as if it were asleep.
@@ -169,6 +177,8 @@ private:
     void FillLists();
     void ApplyEnglishOverlay();
     void UpdateCheckValueColour();
+    // After the window grew: still whole on its screen.
+    void KeepOnScreen();
     // The key handling of the main window's controls; true when the key was consumed.
     bool FilterKey(const QKeyEvent& key);
     bool IsMainWindowControl(const QWidget* widget) const;
@@ -184,11 +194,18 @@ private:
     void ShowCounters();
     void UpdateThrottleLabel();
     void OnParameterBlock(int number, const BlockBytes& bytes);
+    // After each tick: whether it asked for a status; marks the values old when the answers
+    // stopped.
+    void WatchStatusAnswers(bool requested);
+    void StatusAnswered();
     // A message once per distinct failure while the tick reads the controls.
     bool ExchangeForTick();
 
     ProfileSettings& m_settings;
     KeyState& m_keys;
+    // Where the file dialogs start, kept in m_settings; the program's while this window lives.
+    std::unique_ptr<FileFolders> m_folders;
+    FileFolders* m_previousFolders = nullptr;
     Cpage0* m_page0 = nullptr;
     Cpage1* m_page1 = nullptr;
     Cpage3* m_page3 = nullptr;
@@ -218,6 +235,10 @@ private:
     QString m_lastTickFailure;  // the controls' text that gave the last tick message
     bool m_tickMessageOpen = false;
     QTimer m_timer;
+    // Since the last status frame, or since the tick began asking when none came since.
+    QElapsedTimer m_quietFor;
+    QTime m_lastAnswer;
+    bool m_requesting = false;
     bool m_panelCollapsed = true;
     int m_panelWidth = 0;
 };

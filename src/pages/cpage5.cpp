@@ -1,11 +1,19 @@
 #include "pages/cpage5.h"
 
 #include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace {
 
 using K = ControlKind;
+
+constexpr int kStaleLine = 1090;
+// The live values that go grey while the controller is silent.
+constexpr int kLiveEdits[] = {1009, 1010, 1011, 1019, 1012, 1014, 1013};
+// %1 the time of the last answer.
+constexpr char kStaleChinese[] = "控制器无应答（最后应答 %1）";
+constexpr char kStaleEnglish[] = "No answer since %1";
 
 // Fault box captions by id; their rows run down the "fault display" frame in this order.
 struct FaultCaption {
@@ -72,6 +80,8 @@ DialogTemplate Build() {
         {1056, K::Radio, "发电", "Regen", 276, 158, 44, 10, kGroup},
         // Under "SIDE", so the English lamp reads "SIDE STAND"; nothing refers to it.
         {1076, K::Label, "", "STAND", 257, 168, 24, 8, kEnglishOnly},
+        // The tool's own: the status line when the controller stopped answering.
+        {kStaleLine, K::Label, "", "", 10, 167, 170, 10, kHidden},
     };
     t.controls.insert(t.controls.end(), rest.begin(), rest.end());
     return t;
@@ -91,6 +101,13 @@ Cpage5::Cpage5(UiLanguage language, QWidget* parent)
         if (auto* lamp = Item<QAbstractButton>(id)) {
             connect(lamp, &QAbstractButton::clicked, lamp,
                     [lamp](bool checked) { lamp->setChecked(!checked); });
+        }
+    }
+    // The gear shows the controller's; a click or an arrow key brings that one back.
+    for (int id : {1038, 1039, 1040, 1051}) {
+        if (auto* gear = Item<QAbstractButton>(id)) {
+            connect(gear, &QAbstractButton::clicked, this,
+                    [this] { Controls().CheckRadio(1038, m_gearIndicator); });
         }
     }
 }
@@ -128,6 +145,31 @@ void Cpage5::ShowStatus(const DisplayPageTexts& texts) {
     m_regenLamp = texts.m_regenLamp;
     UpdateData(false);
     controls.SetText(1057, QString::fromStdString(texts.m_stateName));
+}
+
+void Cpage5::ShowStale(const QTime& since) {
+    m_stale = since.isValid();
+    const QColor grey = palette().color(QPalette::Disabled, QPalette::Text);
+    for (int id : kLiveEdits) {
+        if (auto* edit = Item<QLineEdit>(id)) {
+            QPalette colours = edit->palette();
+            colours.setColor(QPalette::Active, QPalette::Text,
+                             m_stale ? grey : palette().color(QPalette::Active, QPalette::Text));
+            colours.setColor(QPalette::Inactive, QPalette::Text,
+                             m_stale ? grey : palette().color(QPalette::Inactive, QPalette::Text));
+            edit->setPalette(colours);
+        }
+    }
+    if (auto* state = Item<QLabel>(1057)) {
+        state->setEnabled(!m_stale);
+    }
+    if (auto* line = Item<QLabel>(kStaleLine)) {
+        const char* text = Language() == UiLanguage::Chinese ? kStaleChinese : kStaleEnglish;
+        line->setText(m_stale ? QString::fromUtf8(text).arg(since.toString(QStringLiteral("HH:mm:ss")))
+                              : QString());
+        line->setStyleSheet(QStringLiteral("color: #c00000"));
+        line->setVisible(m_stale);
+    }
 }
 
 void Cpage5::ShowFaults(const std::array<bool, kFaultBoxes.size()>& checked) {

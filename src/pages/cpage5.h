@@ -2,6 +2,7 @@
 // The display page: the controller's live values, fault boxes, gear and lamps. It only shows;
 // the texts come from the core's formatting of the last status frame.
 
+#include <QTime>
 #include <array>
 
 #include "core/protocol/live_status.h"
@@ -19,6 +20,10 @@ public:
     void ShowStatus(const DisplayPageTexts& texts);
     // The nine fault boxes in the order of kFaultBoxes.
     void ShowFaults(const std::array<bool, kFaultBoxes.size()>& checked);
+    // Marks the live values as old, the controller silent since `since` (greyed, and the
+    // status line saying so); an invalid time clears the mark. The values stay as they are.
+    void ShowStale(const QTime& since);
+    bool StaleShown() const { return m_stale; }
 
     // Radio fields: the index of the checked button, so a lamp is lit at 0 and dark at 1.
     int m_gearIndicator = 0;
@@ -31,4 +36,7 @@ public:
 
 protected:
     void DoDataExchange(DataExchange& exchange) override;
+
+private:
+    bool m_stale = false;
 };

@@ -100,7 +100,8 @@ bool ParameterFiles::Save() {
     if (!values) {
         return false;
     }
-    const QString path = AppPrompts().SaveFileName(QString::fromLatin1(kDefaultSuffix),
+    const QString path = AppPrompts().SaveFileName(FileKind::kParameterFile,
+                                                   QString::fromLatin1(kDefaultSuffix),
                                                    QString::fromLatin1(kDefaultName),
                                                    QString::fromLatin1(kParameterFileFilter));
     if (path.isEmpty()) {
@@ -145,7 +146,8 @@ std::optional<std::string> ParameterFiles::ReadFile(const QString& path) {
 }
 
 std::optional<ParameterValues> ParameterFiles::Import() {
-    const QString path = AppPrompts().OpenFileName(QString::fromLatin1(kParameterFileFilter));
+    const QString path = AppPrompts().OpenFileName(FileKind::kParameterFile,
+                                                   QString::fromLatin1(kParameterFileFilter));
     if (path.isEmpty()) {
         return std::nullopt;
     }
@@ -178,7 +180,8 @@ CompareDialog* ParameterFiles::CompareWithFile() {
     if (!current) {
         return nullptr;
     }
-    const QString path = AppPrompts().OpenFileName(QString::fromLatin1(kParameterFileFilter));
+    const QString path = AppPrompts().OpenFileName(FileKind::kParameterFile,
+                                                   QString::fromLatin1(kParameterFileFilter));
     if (path.isEmpty()) {
         return nullptr;
     }

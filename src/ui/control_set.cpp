@@ -9,7 +9,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QStyle>
 #include <QTabWidget>
@@ -200,11 +199,10 @@ QWidget* ControlSet::Create(const ControlSpec& spec, QWidget* parent) {
             auto* edit = new QLineEdit(caption, parent);
             edit->setReadOnly(spec.style & kReadOnly);
             if (spec.style & kDigitsOnly) {
-                // Each typed character is checked on its own; the validator still keeps a
-                // pasted text out of an edit that holds only digits.
+                // Each typed character is checked on its own; the validator checks what else
+                // enters (paste, drop, a composed text), whatever the edit held before.
                 edit->installEventFilter(new DigitsOnlyInput(edit));
-                edit->setValidator(new QRegularExpressionValidator(
-                    QRegularExpression(QStringLiteral("[0-9]*")), edit));
+                edit->setValidator(new DigitsOnlyValidator(edit));
             }
             return edit;
         }

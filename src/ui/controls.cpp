@@ -124,6 +124,36 @@ bool DigitsOnlyInput::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+DigitsOnlyValidator::DigitsOnlyValidator(QLineEdit* edit)
+    : QValidator(edit), m_edit(edit), m_held(edit->text()) {}
+
+QValidator::State DigitsOnlyValidator::validate(QString& input, int& position) const {
+    (void)position;
+    // The edit keeps no undo step for a text the program set: the change is the program's, or
+    // an undo back to such a text.
+    if (!m_edit->isUndoAvailable()) {
+        m_held = input;
+        return Acceptable;
+    }
+    // What the change put in: the new text without what it shares with the old at both ends.
+    const qsizetype shortest = std::min(input.size(), m_held.size());
+    qsizetype head = 0;
+    while (head < shortest && input[head] == m_held[head]) {
+        ++head;
+    }
+    qsizetype tail = 0;
+    while (tail < shortest - head &&
+           input[input.size() - 1 - tail] == m_held[m_held.size() - 1 - tail]) {
+        ++tail;
+    }
+    const QString inserted = input.mid(head, input.size() - head - tail);
+    if (DigitsOf(inserted) != inserted) {
+        return Invalid;
+    }
+    m_held = input;
+    return Acceptable;
+}
+
 void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {

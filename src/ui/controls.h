@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QValidator>
 #include <QWidget>
 
 class QLineEdit;
@@ -55,6 +56,22 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// The same rule for text that enters at once (a paste, a drop, a composed text, whatever the
+// key or menu that brought it): a change of the user's that inserts anything but digits is
+// refused whole, whatever the edit held before. What the program sets, and an undo back to it,
+// pass as they are.
+class DigitsOnlyValidator : public QValidator {
+    Q_OBJECT
+public:
+    explicit DigitsOnlyValidator(QLineEdit* edit);
+    State validate(QString& input, int& position) const override;
+
+private:
+    QLineEdit* m_edit;
+    // The text last let through: what a change is measured against.
+    mutable QString m_held;
 };
 
 class ClickableLabel : public QLabel {

@@ -1,6 +1,7 @@
 #include "ui/prompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -27,19 +28,32 @@ bool DialogPrompts::Confirm(const QString& text) {
     return box.exec() == QMessageBox::Ok;
 }
 
-QString DialogPrompts::OpenFileName(const QString& filters) {
-    return QFileDialog::getOpenFileName(DialogParent(), QString(), QString(), filters);
+QString DialogPrompts::OpenFileName(FileKind kind, const QString& filters) {
+    FileFolders* folders = AppFileFolders();
+    const QString start = folders != nullptr ? folders->StartFolder(kind) : DocumentsFolder();
+    const QString chosen = QFileDialog::getOpenFileName(DialogParent(), QString(), start, filters);
+    if (folders != nullptr) {
+        folders->Remember(kind, chosen);
+    }
+    return chosen;
 }
 
-QString DialogPrompts::SaveFileName(const QString& defaultSuffix, const QString& initialName,
-                                    const QString& filters) {
-    QFileDialog dialog(DialogParent(), QString(), initialName, filters);
+QString DialogPrompts::SaveFileName(FileKind kind, const QString& defaultSuffix,
+                                    const QString& initialName, const QString& filters) {
+    FileFolders* folders = AppFileFolders();
+    const QString start = folders != nullptr ? folders->StartFolder(kind) : DocumentsFolder();
+    QFileDialog dialog(DialogParent(), QString(),
+                       QDir::toNativeSeparators(QDir(start).filePath(initialName)), filters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (folders != nullptr) {
+        folders->Remember(kind, chosen);
+    }
+    return chosen;
 }
 
 Prompts& AppPrompts() {

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "ui/file_folders.h"
+
 class QWidget;
 
 class Prompts {
@@ -15,11 +17,11 @@ public:
     virtual void Message(const QString& text) = 0;
     // OK/Cancel with a warning icon, Cancel the default, no caption; true for OK.
     virtual bool Confirm(const QString& text) = 0;
-    // A file to open or to save; empty when the user cancelled. `filters` in Qt's form,
-    // "Bin Files(*.bin);;all files(*.*) (*)".
-    virtual QString OpenFileName(const QString& filters) = 0;
-    virtual QString SaveFileName(const QString& defaultSuffix, const QString& initialName,
-                                 const QString& filters) = 0;
+    // A file of `kind` to open or to save; empty when the user cancelled. `filters` in Qt's
+    // form, "Bin Files(*.bin);;all files(*.*) (*)". The dialog starts in the kind's folder.
+    virtual QString OpenFileName(FileKind kind, const QString& filters) = 0;
+    virtual QString SaveFileName(FileKind kind, const QString& defaultSuffix,
+                                 const QString& initialName, const QString& filters) = 0;
 };
 
 // Modal Qt dialogs over the active window.
@@ -27,8 +29,8 @@ class DialogPrompts : public Prompts {
 public:
     void Message(const QString& text) override;
     bool Confirm(const QString& text) override;
-    QString OpenFileName(const QString& filters) override;
-    QString SaveFileName(const QString& defaultSuffix, const QString& initialName,
+    QString OpenFileName(FileKind kind, const QString& filters) override;
+    QString SaveFileName(FileKind kind, const QString& defaultSuffix, const QString& initialName,
                          const QString& filters) override;
 };
 

@@ -34,6 +34,11 @@ public:
     // The framework's UpdateData: true reads the controls into the fields (false after a
     // field failed, its message shown); false writes the fields into the controls.
     bool UpdateData(bool saveAndValidate = true);
+    // Before the window writes its fields into its controls at a moment the user did not
+    // choose (an automatic start, a read's refresh): what the user typed into its edits goes
+    // into their fields first, so that the write keeps it. A text that does not read keeps its
+    // field, silently; its message comes when the window reads the controls for real.
+    virtual void TakeTypedText() {}
     // True while the exchange writes or reads the controls: change handlers that react to the
     // user's edits ignore what the exchange itself does to a control.
     bool Exchanging() const { return m_exchanging; }

@@ -31,21 +31,25 @@ public:
         confirmations << text;
         return confirmAnswer;
     }
-    QString OpenFileName(const QString& filters) override {
+    QString OpenFileName(FileKind kind, const QString& filters) override {
         fileFilters << filters;
+        fileKinds << kind;
         if (whileOpenDialog) {
             whileOpenDialog();
         }
         return openAnswer;
     }
-    QString SaveFileName(const QString&, const QString&, const QString& filters) override {
+    QString SaveFileName(FileKind kind, const QString&, const QString&,
+                         const QString& filters) override {
         fileFilters << filters;
+        fileKinds << kind;
         return saveAnswer;
     }
 
     QStringList messages;
     QStringList confirmations;
     QStringList fileFilters;
+    QList<FileKind> fileKinds;
     bool confirmAnswer = true;
     QString openAnswer;
     QString saveAnswer;

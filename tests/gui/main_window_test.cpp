@@ -2,15 +2,22 @@
 // the check value colour, its exchange, the key filter, the tips, the display page and About.
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSlider>
 #include <QStyleOption>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -23,6 +30,8 @@
 #include "pages/cpage3.h"
 #include "pages/cpage5.h"
 #include "ui/controls.h"
+#include "ui/file_folders.h"
+#include "ui/prompts.h"
 
 namespace {
 
@@ -209,6 +218,104 @@ private slots:
         QCOMPARE(f.Text(1050), QStringLiteral(">"));
         // The arrow stays in view when folded.
         QVERIFY(f.window->Item<QLabel>(1050)->geometry().right() < f.window->width());
+    }
+
+    // Unfolding grows the window to the right; near the screen's right edge it moves left as
+    // far as needed to stay whole on its screen, never past the screen's left edge.
+    void unfoldedWindowStaysOnItsScreen_data() {
+        QTest::addColumn<int>("fromRight");
+        QTest::newRow("at the right edge") << 0;
+        QTest::newRow("half the panel from it") << -1;
+    }
+    void unfoldedWindowStaysOnItsScreen() {
+        QFETCH(int, fromRight);
+        Fixture f(UiLanguage::English);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        const QRect room = f.window->screen()->availableGeometry();
+        const int gap = fromRight < 0 ? f.window->PanelWidth() / 2 : fromRight;
+        f.window->move(room.right() + 1 - gap - f.window->frameGeometry().width(),
+                       room.top() + 20);
+        QTRY_COMPARE(f.window->frameGeometry().right(), room.right() - gap);
+        const QRect folded = f.window->frameGeometry();
+
+        QTest::mouseClick(f.window->Item<QLabel>(1050), Qt::LeftButton);
+        QVERIFY(!f.window->PanelCollapsed());
+        const QRect unfolded = f.window->frameGeometry();
+        const QString where = QStringLiteral("%1..%2 on %3..%4")
+                                  .arg(unfolded.left())
+                                  .arg(unfolded.right())
+                                  .arg(room.left())
+                                  .arg(room.right());
+        QVERIFY2(unfolded.width() > folded.width(), qPrintable(where));
+        if (unfolded.width() <= room.width()) {
+            QVERIFY2(room.contains(unfolded), qPrintable(where));
+            QCOMPARE(unfolded.right(), room.right());
+        } else {
+            QCOMPARE(unfolded.left(), room.left());
+        }
+        QCOMPARE(unfolded.top(), folded.top());
+    }
+
+    // The file dialogs start in the documents folder, then in the folder last used for their
+    // kind of file, kept in the settings; never in the folder the program was started from.
+    void fileDialogsStartInTheLastFolderOfTheirKind() {
+        Fixture f(UiLanguage::English);
+        QTemporaryDir work;
+        QTemporaryDir images;
+        QVERIFY(work.isValid() && images.isValid());
+        const QString startedIn = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        const QString image = images.filePath(QStringLiteral("controller.bin"));
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("xyz") == 3);
+        file.close();
+
+        Prompts* recording = SetAppPrompts(nullptr);  // the real dialogs
+        QString seen;
+        // Answers the next file dialog: notes its folder, then picks `pick` or cancels.
+        const auto answer = [&seen](const QString& pick) {
+            seen.clear();
+            auto* poll = new QTimer;
+            poll->setInterval(20);
+            QObject::connect(poll, &QTimer::timeout, poll, [poll, pick, &seen] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr) {
+                    return;
+                }
+                poll->stop();
+                poll->deleteLater();
+                seen = QDir(dialog->directory()).absolutePath();
+                if (pick.isEmpty()) {
+                    dialog->reject();
+                } else {
+                    dialog->selectFile(pick);
+                    static_cast<QDialog*>(dialog)->accept();
+                }
+            });
+            poll->start();
+        };
+
+        answer(image);
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1005), Qt::LeftButton);
+        QCOMPARE(seen, QDir(DocumentsFolder()).absolutePath());
+        QVERIFY(seen != QDir(work.path()).absolutePath());
+        QCOMPARE(f.Text(1009), QDir::toNativeSeparators(image));
+
+        answer({});
+        QTest::mouseClick(f.window->Item<QAbstractButton>(1005), Qt::LeftButton);
+        QCOMPARE(seen, QDir(images.path()).absolutePath());
+        // Another kind of file keeps its own folder.
+        answer({});
+        f.window->OnImportConfigClicked();
+        QCOMPARE(seen, QDir(DocumentsFolder()).absolutePath());
+
+        // Kept for the next run.
+        ProfileSettings again(f.temp.settings->FilePath());
+        QCOMPARE(FileFolders(again).StartFolder(FileKind::kProgramImage),
+                 QDir::toNativeSeparators(images.path()));
+        SetAppPrompts(recording);
+        QVERIFY(QDir::setCurrent(startedIn));
     }
 
     void tabSwitchShowsOnlyItsPage() {
@@ -543,6 +650,29 @@ private slots:
             QTest::keyClick(lamp, Qt::Key_Space);
             QVERIFY2(lamp->isChecked() == (field == 0), qPrintable(QString::number(id)));
         }
+    }
+
+    // The gear shows the controller's gear only: a click on another, or an arrow key, leaves
+    // the one shown, with the port closed as well.
+    void gearIndicatorOnlyShows() {
+        Fixture f(UiLanguage::English);
+        f.window->show();
+        Cpage5& page = f.window->Page5();
+        f.window->Item<QTabWidget>(1034)->setCurrentIndex(3);
+        page.m_gearIndicator = 1;  // M
+        page.UpdateData(false);
+        for (int id : {1038, 1039, 1040, 1051}) {
+            QTest::mouseClick(page.Item<QAbstractButton>(id), Qt::LeftButton);
+            QVERIFY2(page.Controls().CheckedRadio(1038) == 1, qPrintable(QString::number(id)));
+        }
+        auto* shown = page.Item<QAbstractButton>(1039);
+        shown->setFocus();
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up}) {
+            QWidget* focused = QApplication::focusWidget();
+            QTest::keyClick(focused != nullptr ? focused : shown, key);
+            QCOMPARE(page.Controls().CheckedRadio(1038), 1);
+        }
+        QCOMPARE(page.m_gearIndicator, 1);
     }
 
     void displayPageShowsAStatus() {

@@ -3,6 +3,8 @@
 // enable, language switch and the restarted instance's arguments).
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QMimeData>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -247,6 +249,90 @@ private slots:
             QCOMPARE(edit->text(), preset + QStringLiteral("7"));
         }
         QCOMPARE(f.page.Controls().Text(1010), QStringLiteral("52.57"));
+    }
+
+    // Text that enters at once follows the same rule as typed text, however it comes and
+    // whatever the edit holds: after the "60V" preset's fraction as with digits only.
+    void digitsOnlyEditsRefuseOtherTextHoweverItEnters_data() {
+        QTest::addColumn<int>("way");
+        QTest::addColumn<bool>("presetFraction");
+        const char* const ways[] = {"Ctrl+V", "Shift+Insert", "paste over all", "drop",
+                                    "input method"};
+        for (int way = 0; way < 5; ++way) {
+            for (const bool fraction : {true, false}) {
+                QTest::addRow("%s, %s", ways[way], fraction ? "preset fraction" : "digits only")
+                    << way << fraction;
+            }
+        }
+    }
+    void digitsOnlyEditsRefuseOtherTextHoweverItEnters() {
+        QFETCH(int, way);
+        QFETCH(bool, presetFraction);
+        RecordingPrompts prompts;
+        PageFixture f;
+        Pick(f.page.m_voltageCombo, 1);  // 60V
+        f.page.show();
+        QLineEdit* edit = f.page.Item<QLineEdit>(1010);
+        if (!presetFraction) {
+            f.page.Controls().SetText(1010, QStringLiteral("52"));
+        }
+        const QString held = edit->text();
+        QCOMPARE(held, presetFraction ? QStringLiteral("52.5") : QStringLiteral("52"));
+        const auto enter = [&](const QString& text) {
+            QGuiApplication::clipboard()->setText(text);
+            edit->setFocus();
+            edit->setCursorPosition(0);
+            switch (way) {
+                case 0:
+                    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+                    break;
+                case 1:
+                    QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
+                    break;
+                case 2:
+                    edit->selectAll();
+                    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+                    break;
+                case 3: {
+                    // As a drag from another program arrives: enter, move, drop.
+                    QMimeData data;
+                    data.setText(text);
+                    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton,
+                                          Qt::NoModifier);
+                    QCoreApplication::sendEvent(edit, &enter);
+                    QDragMoveEvent move(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton,
+                                        Qt::NoModifier);
+                    QCoreApplication::sendEvent(edit, &move);
+                    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton,
+                                    Qt::NoModifier);
+                    QCoreApplication::sendEvent(edit, &drop);
+                    break;
+                }
+                case 4: {
+                    QInputMethodEvent composed;
+                    composed.setCommitString(text);
+                    QCoreApplication::sendEvent(edit, &composed);
+                    break;
+                }
+            }
+        };
+        // Whatever happens, no character but digits joins the ones the edit held.
+        const auto others = [](const QString& text) {
+            QString kept;
+            for (QChar c : text) {
+                if (!c.isDigit()) {
+                    kept += c;
+                }
+            }
+            return kept;
+        };
+        enter(QStringLiteral("-52.5"));
+        QCOMPARE(others(edit->text()), others(held));
+        QVERIFY(!f.page.Controls().Text(1010).startsWith(QLatin1Char('-')));
+        // Digits still enter the same way.
+        const QString before = edit->text();
+        enter(QStringLiteral("7"));
+        QCOMPARE(edit->text(), way == 2 ? QStringLiteral("7") : QStringLiteral("7") + before);
     }
 
     void initShowsZerosAndTips() {

@@ -56,11 +56,11 @@ QByteArray FileText(const QStringList& lines) {
 // Records the save dialog's suggestions as well.
 class FilePrompts : public RecordingPrompts {
 public:
-    QString SaveFileName(const QString& suffix, const QString& name,
+    QString SaveFileName(FileKind kind, const QString& suffix, const QString& name,
                          const QString& filters) override {
         saveSuffix = suffix;
         saveName = name;
-        return RecordingPrompts::SaveFileName(suffix, name, filters);
+        return RecordingPrompts::SaveFileName(kind, suffix, name, filters);
     }
     QString saveSuffix;
     QString saveName;

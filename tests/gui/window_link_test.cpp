@@ -6,11 +6,13 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTime>
 #include <QtTest>
 #include <atomic>
 #include <memory>
@@ -290,6 +292,51 @@ private slots:
         f.ShowTab(3);
         QTRY_VERIFY_WITH_TIMEOUT(f.Sim().Counters().statusRequests >= before + 4, 5000);
         QTRY_VERIFY(f.window->Page5().Controls().Text(1019).size() == 8);
+    }
+
+    // A controller that stops answering leaves its last values on the display page, marked
+    // as old after two seconds of asking: greyed, and the status line says since when. The
+    // next frame clears the mark; the port stays as it is.
+    void liveValuesGoStaleWhenTheAnswersStop() {
+        Fixture f(UiLanguage::English);
+        QVERIFY(f.Open());
+        f.ShowTab(3);
+        Cpage5& page = f.window->Page5();
+        QTRY_VERIFY_WITH_TIMEOUT(page.Controls().Text(1019).size() == 8, 5000);
+        QVERIFY(!page.StaleShown());
+        auto* line = page.Item<QLabel>(1090);
+        QVERIFY(line != nullptr && line->isHidden());
+        const QString voltage = page.Controls().Text(1010);
+        const QColor live = page.Item<QLineEdit>(1010)->palette().color(QPalette::Text);
+
+        // Every frame from now on fails its checksum: no status reaches the window.
+        const QTime silentFrom = QTime::currentTime();
+        f.SetFaults([](sim::SimFaults& faults) { faults.badChecksumFrames = 1000000; });
+        QTRY_VERIFY_WITH_TIMEOUT(page.StaleShown(), 8000);
+        QVERIFY(!line->isHidden());
+        QVERIFY2(line->text().startsWith(QStringLiteral("No answer since ")),
+                 qPrintable(line->text()));
+        const QTime since = QTime::fromString(line->text().mid(16), QStringLiteral("HH:mm:ss"));
+        QVERIFY(since.isValid());
+        QVERIFY(std::abs(since.secsTo(silentFrom)) <= 2);
+        QVERIFY(page.Item<QLineEdit>(1010)->palette().color(QPalette::Text) != live);
+        // The last values stay, and the port is as it was.
+        QCOMPARE(page.Controls().Text(1010), voltage);
+        QVERIFY(f.window->LinkToController().IsOpen());
+
+        f.SetFaults([](sim::SimFaults& faults) { faults.badChecksumFrames = 0; });
+        QTRY_VERIFY_WITH_TIMEOUT(!page.StaleShown(), 5000);
+        QVERIFY(line->isHidden());
+        QCOMPARE(page.Item<QLineEdit>(1010)->palette().color(QPalette::Text), live);
+    }
+
+    // Asking for nothing is no silence: off the display page the values are not marked.
+    void noStaleMarkWhileNothingIsAsked() {
+        Fixture f(UiLanguage::English);
+        QVERIFY(f.Open());
+        f.SetFaults([](sim::SimFaults& faults) { faults.badChecksumFrames = 1000000; });
+        QTest::qWait(CTarvikDlg::kStaleAfterMs + 4 * CTarvikDlg::kTimerPeriodMs);
+        QVERIFY(!f.window->Page5().StaleShown());
     }
 
     void openChartPollsOffTheDisplayPage() {

@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 #include <algorithm>
@@ -293,7 +294,7 @@ private slots:
             QCOMPARE(record.imageSha256, Sha256Hex(image));
             QCOMPARE(record.bytesAcknowledged, std::optional<qint64>(image.size()));
             QCOMPARE(record.station, QStringLiteral("line-1/station-4"));
-            QCOMPARE(record.port, PortPathForName(f.path));
+            QCOMPARE(record.port, f.path);
             QCOMPARE(record.baud, 9600);
             QCOMPARE(record.can, false);
             QVERIFY(record.startedMs <= record.finishedMs);
@@ -303,6 +304,55 @@ private slots:
                 QVERIFY(records.at(i - 1).uuid != record.uuid);
             }
         }
+    }
+
+    // What the user typed into the delay and calibration edits between two controllers goes
+    // into their fields before a start writes the fields back: the edits keep it, and the run
+    // holds off for the typed delay.
+    void typedTextSurvivesADownloadStart_data() {
+        QTest::addColumn<bool>("announced");
+        QTest::newRow("the next controller announces itself") << true;
+        QTest::newRow("the download button") << false;
+    }
+    void typedTextSurvivesADownloadStart() {
+        QFETCH(bool, announced);
+        Fixture f;
+        const QByteArray image = TestImage(3000);
+        const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
+        QVERIFY(WriteImage(file, image));
+        QVERIFY(f.window->Download().SelectMode(announced ? kProgramWriting : 0));
+        QVERIFY(f.Open());
+        QVERIFY(f.window->Download().LoadImage(file));
+        QTRY_VERIFY_WITH_TIMEOUT(StationReady(f), 10000);
+        QCOMPARE(f.window->Controls().Text(1023), QStringLiteral("12"));
+
+        const auto type = [&f](int id, const QString& text) {
+            auto* edit = f.window->Item<QLineEdit>(id);
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+            QCOMPARE(edit->text(), text);
+        };
+        type(1023, QStringLiteral("40"));
+        type(1011, QStringLiteral("321"));
+        const std::uint64_t entries = f.Sim().Counters().bootLoaderEntries;
+        if (announced) {
+            f.Sim().Announce();
+        } else {
+            QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(f.Sim().Counters().bootLoaderEntries, entries + 1, 10000);
+        QCOMPARE(f.window->Controls().Text(1023), QStringLiteral("40"));
+        QCOMPARE(f.window->Controls().Text(1011), QStringLiteral("321"));
+        QCOMPARE(f.window->m_autoDelay, 40u);
+        QCOMPARE(f.window->m_currentCalibValue, 321u);
+        QTRY_VERIFY_WITH_TIMEOUT(Holds(f.Sim(), 0, image), 20000);
+        if (announced) {
+            // The run's hold-off is the typed one, not the 12 the edit held before.
+            QTRY_VERIFY_WITH_TIMEOUT(g_autoHoldoff > 12, 10000);
+            QCOMPARE(f.window->Download().AutoDelay(), 40u);
+        }
+        QCOMPARE(f.window->Controls().Text(1023), QStringLiteral("40"));
+        QVERIFY(f.prompts.messages.isEmpty());
     }
 
     // Fifty controllers, each with a transfer fault chosen at random or none. A record is a
@@ -471,7 +521,7 @@ private slots:
             QVERIFY2(record.imageSize == std::optional<qint64>(image.size()), said.constData());
             QVERIFY2(record.imageSha256 == Sha256Hex(image), said.constData());
             QVERIFY2(record.station == QStringLiteral("line-1/station-4"), said.constData());
-            QVERIFY2(record.port == PortPathForName(f.path) && record.baud == 9600,
+            QVERIFY2(record.port == f.path && record.baud == 9600,
                      said.constData());
             QVERIFY2(acknowledged >= 0 && acknowledged <= image.size(), said.constData());
             QVERIFY2(success || record.outcome == RecordOutcome::kFailed, said.constData());

@@ -5,8 +5,13 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
@@ -18,7 +23,9 @@
 #include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
 #include "download/download_control.h"
+#include "link/port_source.h"
 #include "mainwindow/operation_records.h"
+#include "mainwindow/port_name.h"
 #include "mainwindow/records_table_model.h"
 #include "mainwindow/records_window.h"
 #include "records/recorder.h"
@@ -42,8 +49,25 @@ enum class Action {
     kDownload,
     kDownloadCancelledByController,
     kDownloadLastPacketRefused,
-    kDownloadPortClosed,
 };
+
+// Refused before anything went to the controller.
+enum class Refused {
+    kReadPortClosed,
+    kWritePortClosed,
+    kDownloadPortClosed,
+    kDownloadEmptyFile,
+    kReadWhileDownloading,
+};
+
+// The reason as a whole: `text` exactly.
+QString Exactly(const QString& text) {
+    return QLatin1Char('^') + QRegularExpression::escape(text) + QLatin1Char('$');
+}
+// The tool's words on a transfer that ended short, with how far it got.
+QString TransferWords(const char* words, qsizetype size) {
+    return QStringLiteral("^%1 \\(\\d+ of %2 bytes acknowledged\\)$").arg(QLatin1String(words)).arg(size);
+}
 
 // What ends an operation before its own end comes.
 enum class Interruption { kWindowClosed, kPortButton, kLinkClosed };
@@ -65,7 +89,7 @@ OperationRecord Made(const QString& station, RecordOperation operation, RecordOu
     record.startedMs -= qint64(daysAgo) * 24 * 3600 * 1000;
     record.Finish(outcome, reason);
     record.finishedMs = record.startedMs + 1500;
-    record.port = QStringLiteral("/dev/ttyUSB0");
+    record.port = QStringLiteral("ttyUSB0");
     record.baud = 9600;
     if (operation == RecordOperation::kDownload) {
         record.imageName = QStringLiteral("ctl_v2.31.bin");
@@ -104,23 +128,25 @@ private slots:
         };
         using O = RecordOperation;
         using R = RecordOutcome;
-        op("read", Action::kRead, O::kRead, R::kSuccess, {});
-        op("read unanswered", Action::kReadUnanswered, O::kRead, R::kFailed, Tr(119));
-        op("write acknowledged", Action::kWrite, O::kWrite, R::kSuccess, Tr(121));
-        op("write not acknowledged", Action::kWriteUnacknowledged, O::kWrite, R::kFailed, Tr(122));
-        op("factory restore", Action::kFactoryRestore, O::kFactoryRestore, R::kSuccess, {});
+        // Every failure and every cancellation says why: what the user was shown, else the
+        // tool's own words.
+        op("read", Action::kRead, O::kRead, R::kSuccess, Exactly({}));
+        op("read unanswered", Action::kReadUnanswered, O::kRead, R::kFailed, Exactly(Tr(119)));
+        op("write acknowledged", Action::kWrite, O::kWrite, R::kSuccess, Exactly(Tr(121)));
+        op("write not acknowledged", Action::kWriteUnacknowledged, O::kWrite, R::kFailed,
+           Exactly(Tr(122)));
+        op("factory restore", Action::kFactoryRestore, O::kFactoryRestore, R::kSuccess,
+           Exactly({}));
         op("factory restore declined", Action::kFactoryRestoreDeclined, O::kFactoryRestore,
-           R::kCancelled, {});
-        op("download by hand", Action::kDownload, O::kDownload, R::kSuccess, {});
+           R::kCancelled, Exactly(QStringLiteral("cancelled at the confirmation")));
+        op("download by hand", Action::kDownload, O::kDownload, R::kSuccess, Exactly({}));
         op("download cancelled by the boot loader", Action::kDownloadCancelledByController,
-           O::kDownload, R::kFailed, {});
+           O::kDownload, R::kFailed, TransferWords("the transfer stopped", 20000));
         // The transfer ends as usual, but the controller lacks the last packet.
         op("download whose last packet the boot loader refused", Action::kDownloadLastPacketRefused,
            O::kDownload, R::kFailed,
-           QStringLiteral("the boot loader answered the last packet with NAK: the program did "
-                          "not arrive whole"));
-        op("download with the port closed", Action::kDownloadPortClosed, O::kDownload, R::kFailed,
-           Tr(120));
+           Exactly(QStringLiteral("the boot loader answered the last packet with NAK: the "
+                                  "program did not arrive whole")));
     }
     void eachOperationLeavesOneRecord() {
         QFETCH(Action, action);
@@ -134,9 +160,7 @@ private slots:
         QVERIFY(out.open(QIODevice::WriteOnly) && out.write(image) == image.size());
         out.close();
 
-        if (action != Action::kDownloadPortClosed) {
-            QVERIFY(f.Open());
-        }
+        QVERIFY(f.Open());
         const bool needsRead = action == Action::kWrite || action == Action::kWriteUnacknowledged;
         if (needsRead) {
             QVERIFY(f.Connect());
@@ -176,7 +200,6 @@ private slots:
                 }
                 [[fallthrough]];
             case Action::kDownload:
-            case Action::kDownloadPortClosed:
                 f.window->Download().LoadImage(file);
                 QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
                 break;
@@ -192,25 +215,27 @@ private slots:
         const OperationRecord& record = all.first();
         QCOMPARE(record.operation, operation);
         QCOMPARE(record.outcome, outcome);
-        QCOMPARE(record.reason, reason);
+        QVERIFY2(QRegularExpression(reason).match(record.reason).hasMatch(),
+                 qPrintable(record.reason));
         // What the record says was shown is what the user saw: a message, or the end of a
         // transfer in the log box.
         if (action == Action::kDownloadLastPacketRefused) {
-            QTRY_COMPARE(f.window->Controls().Text(1001), reason);
+            QTRY_COMPARE(f.window->Controls().Text(1001), record.reason);
             QVERIFY(f.prompts.messages.isEmpty());
-        } else if (!reason.isEmpty()) {
-            QVERIFY(f.prompts.messages.contains(reason));
+        } else if (outcome == RecordOutcome::kSuccess && !record.reason.isEmpty()) {
+            QVERIFY(f.prompts.messages.contains(record.reason));
+        } else if (outcome != RecordOutcome::kSuccess &&
+                   (operation == RecordOperation::kRead || operation == RecordOperation::kWrite)) {
+            QVERIFY(f.prompts.messages.contains(record.reason));
         }
         QCOMPARE(record.source, WindowSource());
         QCOMPARE(record.station, QStringLiteral("line-1/station-4"));
         QCOMPARE(record.toolVersion, ToolVersion());
         QVERIFY(record.startedMs >= before);
         QVERIFY(record.finishedMs >= record.startedMs);
-        if (action != Action::kDownloadPortClosed) {
-            QCOMPARE(record.port, f.path);
-            QCOMPARE(record.baud, 9600);
-            QCOMPARE(record.can, false);
-        }
+        QCOMPARE(record.port, f.path);
+        QCOMPARE(record.baud, 9600);
+        QCOMPARE(record.can, false);
 
         if (operation == RecordOperation::kRead && outcome == RecordOutcome::kSuccess) {
             QTRY_COMPARE(f.window->Controls().Text(1016), record.checkValue);
@@ -250,19 +275,25 @@ private slots:
         QTest::addColumn<RecordOperation>("operation");
         QTest::addColumn<Interruption>("interruption");
         QTest::addColumn<RecordOutcome>("outcome");
+        QTest::addColumn<QString>("reason");
         QTest::newRow("download, window closed")
-            << RecordOperation::kDownload << Interruption::kWindowClosed << RecordOutcome::kFailed;
+            << RecordOperation::kDownload << Interruption::kWindowClosed << RecordOutcome::kFailed
+            << TransferWords("the window was closed during the transfer", 20000);
         QTest::newRow("download, port closed with the button")
-            << RecordOperation::kDownload << Interruption::kPortButton << RecordOutcome::kFailed;
+            << RecordOperation::kDownload << Interruption::kPortButton << RecordOutcome::kFailed
+            << TransferWords("the port was closed during the transfer", 20000);
         QTest::newRow("download, link closed")
-            << RecordOperation::kDownload << Interruption::kLinkClosed << RecordOutcome::kFailed;
+            << RecordOperation::kDownload << Interruption::kLinkClosed << RecordOutcome::kFailed
+            << TransferWords("the port was closed during the transfer", 20000);
         QTest::newRow("read, window closed")
-            << RecordOperation::kRead << Interruption::kWindowClosed << RecordOutcome::kCancelled;
+            << RecordOperation::kRead << Interruption::kWindowClosed << RecordOutcome::kCancelled
+            << Exactly(QStringLiteral("the window was closed while the operation ran"));
     }
     void interruptedOperationLeavesOneRecord() {
         QFETCH(RecordOperation, operation);
         QFETCH(Interruption, interruption);
         QFETCH(RecordOutcome, outcome);
+        QFETCH(QString, reason);
         Fixture f;
         const QByteArray image = TestImage(20000);
         const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
@@ -310,7 +341,9 @@ private slots:
         const OperationRecord& record = all.first();
         QCOMPARE(record.operation, operation);
         QCOMPARE(record.outcome, outcome);
-        QCOMPARE(record.reason, QString());
+        // Nothing was shown: the tool's own words.
+        QVERIFY2(QRegularExpression(reason).match(record.reason).hasMatch(),
+                 qPrintable(record.reason));
         QVERIFY(f.prompts.messages.isEmpty());
         QCOMPARE(record.port, f.path);
         if (operation == RecordOperation::kDownload) {
@@ -363,7 +396,11 @@ private slots:
         QVERIFY(cut.uuid != replacing.uuid);
         QCOMPARE(cut.operation, RecordOperation::kDownload);
         QCOMPARE(cut.outcome, RecordOutcome::kFailed);
-        QCOMPARE(cut.reason, QString());
+        QVERIFY2(QRegularExpression(TransferWords(
+                                        "a new download began before this transfer ended", 20000))
+                     .match(cut.reason)
+                     .hasMatch(),
+                 qPrintable(cut.reason));
         QCOMPARE(cut.imageSize, std::optional<qint64>(first.size()));
         QCOMPARE(cut.imageSha256,
                  QString::fromLatin1(
@@ -379,6 +416,113 @@ private slots:
         QVERIFY(ControllerHolds(f.Sim(), second));
         QCOMPARE(replacing.outcome, RecordOutcome::kSuccess);
         QCOMPARE(replacing.bytesAcknowledged, std::optional<qint64>(second.size()));
+    }
+
+    // An action refused before anything went to the controller is no operation on one: it
+    // leaves no record, so the day's counts count controllers. Its message is shown all the
+    // same.
+    void refusalsLeaveNoRecord_data() {
+        QTest::addColumn<Refused>("refused");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read, port closed") << Refused::kReadPortClosed << Tr(120);
+        QTest::newRow("write, port closed") << Refused::kWritePortClosed << Tr(120);
+        QTest::newRow("download, port closed") << Refused::kDownloadPortClosed << Tr(120);
+        QTest::newRow("download, empty file")
+            << Refused::kDownloadEmptyFile << QStringLiteral("%1 is empty");
+        QTest::newRow("read while a download runs") << Refused::kReadWhileDownloading << Tr(124);
+    }
+    void refusalsLeaveNoRecord() {
+        QFETCH(Refused, refused);
+        QFETCH(QString, message);
+        Fixture f;
+        const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
+        const bool emptyFile = refused == Refused::kDownloadEmptyFile;
+        QVERIFY(WriteFile(file, emptyFile ? QByteArray() : TestImage(20000)));
+        const bool open = refused == Refused::kDownloadEmptyFile ||
+                          refused == Refused::kReadWhileDownloading;
+        if (open) {
+            QVERIFY(f.Open());
+        }
+        if (refused == Refused::kReadWhileDownloading) {
+            f.SetFaults([](sim::SimFaults& faults) { faults.transfer.slowFlash = 80ms; });
+            QVERIFY(f.window->Download().LoadImage(file));
+            QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(g_modem.AcknowledgedBytes() >= 1024, 10000);
+        }
+        QVERIFY(f.records.recorder->Flush(5000));
+        QCoreApplication::processEvents();
+        QSignalSpy stored(f.records.recorder.get(), &Recorder::recordStored);
+        const qint64 before = NowUtcMs();
+        f.prompts.messages.clear();
+        switch (refused) {
+            case Refused::kReadPortClosed:
+            case Refused::kReadWhileDownloading:
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1033), Qt::LeftButton);
+                break;
+            case Refused::kWritePortClosed:
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1036), Qt::LeftButton);
+                break;
+            case Refused::kDownloadPortClosed:
+                f.window->Download().LoadImage(file);
+                f.prompts.messages.clear();
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+                break;
+            case Refused::kDownloadEmptyFile:
+                f.window->Download().LoadImage(file);
+                f.prompts.messages.clear();
+                QTest::mouseClick(f.window->Item<QAbstractButton>(1006), Qt::LeftButton);
+                break;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!f.prompts.messages.isEmpty(), 5000);
+        QCOMPARE(f.prompts.messages.first(),
+                 emptyFile ? message.arg(QDir::toNativeSeparators(file)) : message);
+        // The refused action's end has passed through the records (a download's start ends at
+        // once when refused).
+        QVERIFY(f.records.recorder->Flush(5000));
+        QCoreApplication::processEvents();
+        RecordFilter filter;
+        filter.sinceMs = before;
+        QList<OperationRecord> all = f.records.Stored(filter);
+        if (refused == Refused::kReadWhileDownloading) {
+            // Only the transfer, which began before and which the window's end cuts off, is an
+            // operation.
+            f.window.reset();
+            all = f.records.Stored();
+            QCOMPARE(all.size(), 1);
+            QCOMPARE(all.first().operation, RecordOperation::kDownload);
+        } else {
+            QCOMPARE(all.size(), 0);
+            QCOMPARE(stored.count(), 0);
+        }
+        for (const OperationRecord& record : all) {
+            QVERIFY(record.reason != message);
+        }
+    }
+
+    // A port is recorded as the user sees it in the list and types it, not as the device path
+    // the window opened: on the in-memory line Windows uses, the name without any device
+    // folder; on Linux a device straight in /dev by its name.
+    void portIsRecordedAsTheUserKnowsIt() {
+        Fixture f(std::make_unique<MemoryDemoPort>());
+        QVERIFY(!f.path.contains(QLatin1Char('/')) && !f.path.contains(QLatin1Char('\\')));
+        QVERIFY(f.Open());
+        QVERIFY(f.Connect());
+        QTRY_COMPARE(f.records.Stored().size(), 1);
+        QCOMPARE(f.records.Stored().first().port, f.path);
+    }
+    void portNamesMapBackToWhatWasTyped_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("recorded");
+        QTest::newRow("listed name") << "ttyUSB0" << "ttyUSB0";
+        QTest::newRow("device path") << "/dev/ttyS1" << "ttyS1";
+        QTest::newRow("pseudo-terminal") << "/dev/pts/3" << "/dev/pts/3";
+        QTest::newRow("elsewhere") << "/tmp/line" << "/tmp/line";
+        QTest::newRow("empty") << "" << "";
+    }
+    void portNamesMapBackToWhatWasTyped() {
+        QFETCH(QString, typed);
+        QFETCH(QString, recorded);
+        QCOMPARE(PortNameForPath(PortPathForName(typed)), recorded);
     }
 
     // The automatic modes name themselves as the source.
@@ -486,6 +630,76 @@ private slots:
         prompts.saveAnswer.clear();
         QVERIFY(!window.ExportCsv());
         QVERIFY(prompts.messages.isEmpty());
+    }
+
+    // A window opened empty (a fresh station, the start of a day) sizes its columns to the
+    // rows that arrive afterwards, the reason column taking the rest; a width the user set
+    // stays.
+    void recordsWindowSizesColumnsForRowsThatArrive() {
+        SetUiLanguage(UiLanguage::English);
+        TempRecorder records;
+        RecordsWindow window(records.recorder.get(), QStringLiteral("st-A"));
+        window.show();
+        QSignalSpy listed(&window, &RecordsWindow::listed);
+        QVERIFY(listed.wait(5000) || listed.count() > 0);
+        QCOMPARE(window.Model().rowCount(), 0);
+        auto* table = window.findChild<QTableView*>();
+        QVERIFY(table != nullptr);
+
+        const auto fits = [&](int column) {
+            const QString text =
+                window.Model().data(window.Model().index(0, column)).toString();
+            return table->columnWidth(column) >=
+                   std::min(table->fontMetrics().horizontalAdvance(text),
+                            RecordsWindow::kMaxColumnWidth - 16);
+        };
+        records.recorder->Submit(Made(QStringLiteral("st-A"), RecordOperation::kDownload,
+                                      RecordOutcome::kCancelled, 0,
+                                      QStringLiteral("cancelled at the confirmation")));
+        QTRY_COMPARE(window.Model().rowCount(), 1);
+        for (int column : {RecordsTableModel::kStarted, RecordsTableModel::kStation,
+                           RecordsTableModel::kSource, RecordsTableModel::kOutcome,
+                           RecordsTableModel::kImage}) {
+            QVERIFY2(fits(column), qPrintable(QString::number(column)));
+        }
+        QCOMPARE(table->horizontalHeader()->sectionResizeMode(RecordsTableModel::kReason),
+                 QHeaderView::Stretch);
+        for (int column = 0; column < RecordsTableModel::kColumnCount; ++column) {
+            if (column != RecordsTableModel::kReason) {
+                QVERIFY(table->columnWidth(column) <= RecordsWindow::kMaxColumnWidth);
+            }
+        }
+
+        // The user narrows a column: the next row leaves it as set.
+        table->horizontalHeader()->resizeSection(RecordsTableModel::kStation, 30);
+        QVERIFY(window.UserSizedColumns());
+        records.recorder->Submit(Made(QStringLiteral("st-A"), RecordOperation::kRead,
+                                      RecordOutcome::kSuccess, 0));
+        QTRY_COMPARE(window.Model().rowCount(), 2);
+        QCOMPARE(table->columnWidth(RecordsTableModel::kStation), 30);
+    }
+
+    // The records window's first size is the designed one where it fits, and never more than
+    // the screen it opens on.
+    void recordsWindowOpensWithinItsScreen() {
+        SetUiLanguage(UiLanguage::English);
+        TempRecorder records;
+        QWidget owner;
+        owner.resize(300, 200);
+        owner.show();
+        const QRect room = owner.screen()->availableGeometry();
+        owner.move(room.right() - 320, room.top() + 10);
+        RecordsWindow window(records.recorder.get(), QStringLiteral("st-A"), &owner);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY2(room.contains(window.frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                .arg(window.frameGeometry().x())
+                                .arg(window.frameGeometry().y())
+                                .arg(window.frameGeometry().width())
+                                .arg(window.frameGeometry().height())
+                                .arg(room.width())
+                                .arg(room.height())));
     }
 
     void recordsWindowWithoutRecorderSaysSo() {
