@@ -165,24 +165,36 @@ void StationViewModel::Apply(const StationPortEvent& event) {
     Changed(*view);
 }
 
+void StationViewModel::AddNote(StationPortView& view, const QString& note) {
+    if (note.isEmpty() || view.message.contains(note))
+        return;
+    view.message = view.message.isEmpty() ? note : view.message + QStringLiteral(" · ") + note;
+}
+
 void StationViewModel::SetInUse(const QString& port, const QString& message) {
+    SetUnavailable(port, TileState::kInUse, message);
+}
+
+void StationViewModel::SetPortError(const QString& port, const QString& message) {
+    SetUnavailable(port, TileState::kPortError, message);
+}
+
+void StationViewModel::SetUnavailable(const QString& port, TileState state,
+                                      const QString& message) {
     StationPortView* view = Find(port);
     if (view == nullptr)
         view = &m_ports[AddPort(port)];
     if (view->state == TileState::kWorking)
         return;
-    view->state = TileState::kInUse;
-    view->percent = 0;
-    view->message = message;
-    Changed(*view);
-}
-
-void StationViewModel::SetPortError(const QString& port, const QString& message) {
-    SetInUse(port, message);
-    if (StationPortView* view = Find(port); view != nullptr && view->state == TileState::kInUse) {
-        view->state = TileState::kPortError;
-        Changed(*view);
+    if (ShowsOutcome(view->state)) {
+        // The outcome stays in view until the next controller; what happened since is added.
+        AddNote(*view, message);
+    } else {
+        view->state = state;
+        view->percent = 0;
+        view->message = message;
     }
+    Changed(*view);
 }
 
 void StationViewModel::WorkerEnded(const QString& port, const QString& message) {
@@ -198,9 +210,8 @@ void StationViewModel::WorkerEnded(const QString& port, const QString& message) 
         emit operationEnded(view->port, false);
         return;
     }
-    if (ShowsOutcome(view->state) && view->state != TileState::kPassed) {
-        // The failure stays; what happened since is added to it.
-        view->message = view->message.isEmpty() ? message : view->message + QStringLiteral(" · ") + message;
+    if (ShowsOutcome(view->state)) {
+        AddNote(*view, message);
     } else {
         view->state = TileState::kNoWorker;
         view->message = message;

@@ -104,6 +104,8 @@ signals:
 
 private:
     StationPortView* Find(const QString& port);
+    void SetUnavailable(const QString& port, TileState state, const QString& message);
+    static void AddNote(StationPortView& view, const QString& note);
     void Changed(const StationPortView& view);
     static bool ShowsOutcome(TileState state);
 

@@ -481,6 +481,11 @@ bool StationWindow::Start() {
             args << QStringLiteral("--records") << m_options.records;
         if (!m_options.station.isEmpty())
             args << QStringLiteral("--station") << m_options.station;
+        // The workers speak the window's language in their messages.
+        args << QStringLiteral("--lang")
+             << (CurrentUiLanguage() == UiLanguage::Chinese ? QStringLiteral("zh")
+                                                            : QStringLiteral("en"));
+        options.restartPauseMs = m_options.restartPauseMs;
         options.records = m_options.records;
         options.station = m_options.station;
 

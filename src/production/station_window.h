@@ -45,6 +45,8 @@ struct StationWindowOptions {
     PortSource* portSource = nullptr;
     // Whether a listed port is the cable's; empty: the system's USB ids. Tests replace it.
     std::function<bool(const QString&)> isCable;
+    // After a worker ended on its own, before its port gets another.
+    int restartPauseMs = 2000;
 };
 
 class StationWindow : public QWidget {
@@ -69,6 +71,8 @@ public:
 
     const StationViewModel& Model() const { return m_model; }
     StationViewModel& Model() { return m_model; }
+    // The supervisor of the run under way; null between runs.
+    const StationSupervisor* Supervisor() const { return m_supervisor.get(); }
     // The tile of `port`, for tests and pictures; null when the port has none.
     StationTile* Tile(const QString& port) const;
     // What is in view about the run's input: the mode, the file's name and short SHA-256.

@@ -103,6 +103,11 @@ private slots:
         QTest::newRow("a worker ending after a failure keeps the failure in view")
             << QList<Step>{boot, fail, {Step::kWorkerEnded, P::kWaiting, "restarting"}}
             << TileState::kFailed << fail.message + " · restarting" << 0 << 1 << 1;
+        QTest::newRow("the port failing to open after a failure keeps the failure in view")
+            << QList<Step>{boot, fail, {Step::kWorkerEnded, P::kWaiting, "the port is gone"},
+                           {Step::kPortError, P::kWaiting, "the port is gone"},
+                           {Step::kPortError, P::kWaiting, "the port is gone"}}
+            << TileState::kFailed << fail.message + " · the port is gone" << 0 << 1 << 1;
         QTest::newRow("a port that cannot be opened")
             << QList<Step>{{Step::kPortError, P::kWaiting, "busy"}} << TileState::kPortError
             << "busy" << 0 << 0 << 0;
