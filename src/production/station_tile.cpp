@@ -168,10 +168,11 @@ void StationTile::Show(const StationPortView& view) {
     if (view.finishedMs != 0) {
         const QString time =
             QDateTime::fromMSecsSinceEpoch(view.finishedMs).toLocalTime().toString("HH:mm:ss");
-        const QString version = view.softwareVersion.isEmpty() ? QStringLiteral("—")
-                                                               : view.softwareVersion;
         m_finished->setText(
-            ProductionText("上一个：%1，%2 完成", "Last: %1, finished %2").arg(version, time));
+            view.softwareVersion.isEmpty()
+                ? ProductionText("上一个：%1 完成", "Last: finished %1").arg(time)
+                : ProductionText("上一个：软件 %1，%2 完成", "Last: software %1, finished %2")
+                      .arg(view.softwareVersion, time));
     } else {
         m_finished->setText(ProductionText("上一个：—", "Last: —"));
     }

@@ -170,7 +170,7 @@ private slots:
         tile.Show(*model.Port("COM7"));
         QCOMPARE(tile.StateShown(), QString("PASSED"));
         QCOMPARE(tile.PercentShown(), 100);
-        QCOMPARE(tile.FinishedShown(), QString("Last: 2.31, finished 10:31:05"));
+        QCOMPARE(tile.FinishedShown(), QString("Last: software 2.31, finished 10:31:05"));
         QCOMPARE(tile.CountsShown(), QString("1 passed, 0 failed"));
 
         SetUiLanguage(UiLanguage::Chinese);

@@ -12,6 +12,7 @@
 
 #include "app/ui_language.h"
 #include "gui/gui_test_support.h"
+#include "production/production_views.h"
 #include "production/station_tile.h"
 #include "production/station_window.h"
 #include "records/sqlite_record_store.h"
@@ -218,6 +219,36 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(State(m_ports[0]), TileState::kPassed, 30000);
         QCOMPARE(State(held), TileState::kInUse);
         QCOMPARE(Sim(1).Counters().imagesReceived, 0u);
+        QVERIFY(StopAndWait());
+    }
+
+    // Four tiles at work in a real run, written where TARVIK_PICTURES_DIR says (the README's
+    // picture): two passed, one downloading, one whose link dropped.
+    void picture() {
+        const QString folder = qEnvironmentVariable("TARVIK_PICTURES_DIR");
+        if (folder.isEmpty())
+            QSKIP("TARVIK_PICTURES_DIR names no folder for the pictures");
+        StartSims(2);
+        sim::SimOptions slower;
+        slower.controller.faults.transfer.slowFlash = std::chrono::milliseconds(80);
+        StartSims(1, slower);
+        sim::SimOptions slow;
+        slow.controller.faults.transfer.slowFlash = std::chrono::milliseconds(20);
+        StartSims(1, slow);
+        const QByteArray image = RandomImage(120 * 128, 26);
+        Open(image);
+        m_window->resize(1000, 640);
+        QVERIFY(m_window->Start());
+        QVERIFY(WaitAllWaiting());
+        for (int i = 0; i < 4; ++i)
+            Sim(i).Announce();
+        QTRY_COMPARE_WITH_TIMEOUT(State(m_ports[0]), TileState::kPassed, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(State(m_ports[1]), TileState::kPassed, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->Model().Port(m_ports[3])->percent >= 20, 30000);
+        m_sims[3]->DropLink();
+        QTRY_COMPARE_WITH_TIMEOUT(State(m_ports[3]), TileState::kFailed, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->Model().Port(m_ports[2])->percent >= 50, 30000);
+        QVERIFY(SaveWidgetPicture(*m_window, QDir(folder).filePath("station-window-run-en.png")));
         QVERIFY(StopAndWait());
     }
 
