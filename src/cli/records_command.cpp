@@ -27,6 +27,7 @@ constexpr qsizetype kOutputChunk = 64 * 1024;
 
 const QStringList kFormats{"table", "csv", "json"};
 const QStringList kGroupings{"day", "hour", "station", "firmware", "message", "port"};
+const QStringList kYieldGroupings{"station", "day"};
 
 // The start of `text`'s day in local time as UTC ms; none when it is no date.
 std::optional<qint64> DayStart(const QString& text, int addDays = 0) {
@@ -213,6 +214,37 @@ void PrintSummary(const QList<SummaryRow>& rows, const QString& by, const QStrin
     }
 }
 
+void PrintYield(const QList<YieldRow>& rows, const QString& by, const QString& format) {
+    if (format == "json") {
+        QJsonArray array;
+        for (const YieldRow& r : rows) {
+            array.append(QJsonObject{{by, r.key},
+                                     {"units", r.units},
+                                     {"first_pass", r.firstPassed},
+                                     {"yield", r.Yield()}});
+        }
+        PrintOut(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)).trimmed());
+        return;
+    }
+    const bool csv = format == "csv";
+    const QStringList header{by, "units", "first_pass", "yield"};
+    QList<QStringList> cells;
+    for (const YieldRow& r : rows) {
+        const QString key = r.key.isEmpty() ? "-" : r.key;
+        cells << QStringList{csv ? SafeCell(key) : TableCell(key), QString::number(r.units),
+                             QString::number(r.firstPassed),
+                             csv ? QString::number(r.Yield(), 'f', 4)
+                                 : QString::number(r.Yield() * 100, 'f', 1) + " %"};
+    }
+    if (csv) {
+        PrintOut(CsvLine(header));
+        for (const QStringList& row : cells)
+            PrintOut(CsvLine(row));
+    } else {
+        PrintTable(header, cells);
+    }
+}
+
 SummaryGrouping GroupingOf(const QString& by) {
     if (by == "hour")
         return SummaryGrouping::kHour;
@@ -230,14 +262,21 @@ SummaryGrouping GroupingOf(const QString& by) {
 }  // namespace
 
 int RunRecords(const QStringList& arguments) {
-    const bool summary = arguments.size() > 1 && arguments[1] == QLatin1String("summary");
+    const QString sub = arguments.value(1);
+    const bool summary = sub == QLatin1String("summary");
+    const bool yield = sub == QLatin1String("yield");
     QStringList rest = arguments;
-    if (summary)
+    if (summary || yield)
         rest.removeAt(1);
-    CommandOptions options(summary ? "records summary" : "records",
+    CommandOptions options(summary ? "records summary"
+                           : yield ? "records yield"
+                                   : "records",
                            summary ? "Counts the production records per outcome, by day, hour, "
                                      "station, firmware image, message or port. Days and hours "
                                      "are this computer's local time."
+                           : yield ? "First-pass yield: of the units seen (a unit id on a station "
+                                     "on a day, this computer's local day), how many passed "
+                                     "their first attempt of the day; per station or per day."
                                    : "Lists the production records, oldest first, in this "
                                      "computer's local time.",
                            LinkUse::kNone);
@@ -256,6 +295,8 @@ int RunRecords(const QStringList& arguments) {
     if (summary)
         parser.addOption({"by", "day, hour, station, firmware, message or port (default day).",
                           "grouping", "day"});
+    if (yield)
+        parser.addOption({"by", "station or day (default station).", "grouping", "station"});
     if (auto code = options.Parse(rest))
         return *code;
     const auto usage = [&options](const QString& message) {
@@ -297,9 +338,11 @@ int RunRecords(const QStringList& arguments) {
     const QString format = parser.value("format");
     if (!kFormats.contains(format))
         return usage(Text(cli_text::kBadChoice).arg("--format", kFormats.join(", ")));
-    const QString by = summary ? parser.value("by") : QString();
+    const QString by = summary || yield ? parser.value("by") : QString();
     if (summary && !kGroupings.contains(by))
         return usage(Text(cli_text::kBadChoice).arg("--by", kGroupings.join(", ")));
+    if (yield && !kYieldGroupings.contains(by))
+        return usage(Text(cli_text::kBadChoice).arg("--by", kYieldGroupings.join(", ")));
 
     const RecordsLocationResult where =
         ParseRecordsLocation(RecordsSetting(parser.value("records")));
@@ -312,6 +355,8 @@ int RunRecords(const QStringList& arguments) {
     if (!location.IsPostgres() && !QFileInfo::exists(location.file)) {
         if (summary) {
             PrintSummary({}, by, format);
+        } else if (yield) {
+            PrintYield({}, by, format);
         } else {
             RecordPrinter printer(format);
             printer.End();
@@ -336,7 +381,16 @@ int RunRecords(const QStringList& arguments) {
     QEventLoop loop;
     QString error;
     bool answered = false;
-    if (summary) {
+    if (yield) {
+        recorder.Yield(filter, by == "day" ? YieldGrouping::kDay : YieldGrouping::kStation, &loop,
+                       [&](std::optional<QList<YieldRow>> rows, QString reason) {
+                           answered = true;
+                           if (rows)
+                               PrintYield(*rows, by, format);
+                           error = reason;
+                           loop.quit();
+                       });
+    } else if (summary) {
         recorder.Summarise(filter, GroupingOf(by), &loop,
                            [&](std::optional<QList<SummaryRow>> rows, QString reason) {
                                answered = true;

@@ -32,3 +32,17 @@ struct SummaryRow {
     qint64 Total() const { return success + failed + cancelled; }
     bool operator==(const SummaryRow&) const = default;
 };
+
+enum class YieldGrouping { kStation, kDay };
+
+// First-pass yield for one station or day: of the units seen (a unit id on a station on a day,
+// the reader's local day), how many passed their first attempt of that day. Records without a
+// unit id are not counted.
+struct YieldRow {
+    QString key;  // the station, or the day (yyyy-MM-dd)
+    qint64 units = 0;
+    qint64 firstPassed = 0;
+
+    double Yield() const { return units == 0 ? 0.0 : static_cast<double>(firstPassed) / units; }
+    bool operator==(const YieldRow&) const = default;
+};

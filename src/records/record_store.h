@@ -33,6 +33,10 @@ public:
     virtual std::optional<QList<SummaryRow>> Summarise(const RecordFilter& filter,
                                                        SummaryGrouping grouping) = 0;
 
+    // Ordered by key.
+    virtual std::optional<QList<YieldRow>> Yield(const RecordFilter& filter,
+                                                 YieldGrouping grouping) = 0;
+
     // The last failure, as one line for the user.
     virtual QString Error() const = 0;
     // Whether the last failure was another connection holding the database (it passes).

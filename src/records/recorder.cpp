@@ -218,6 +218,17 @@ void Recorder::Summarise(const RecordFilter& filter, SummaryGrouping grouping, Q
         });
 }
 
+void Recorder::Yield(const RecordFilter& filter, YieldGrouping grouping, QObject* context,
+                     YieldResult done) {
+    RunOnRecords(
+        [filter, grouping, context = QPointer<QObject>(context), done](RecordStore& store) {
+            auto rows = store.Yield(filter, grouping);
+            const QString error = rows ? QString() : store.Error();
+            if (context)
+                QMetaObject::invokeMethod(context, [done, rows, error] { done(rows, error); });
+        });
+}
+
 void Recorder::WriterFailed(const QString& message) {
     if (message == m_writerError)
         return;

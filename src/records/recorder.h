@@ -92,6 +92,9 @@ public:
     void Query(const RecordFilter& filter, QObject* context, RecordsResult done);
     void Summarise(const RecordFilter& filter, SummaryGrouping grouping, QObject* context,
                    SummaryResult done);
+    using YieldResult = std::function<void(std::optional<QList<YieldRow>>, QString)>;
+    void Yield(const RecordFilter& filter, YieldGrouping grouping, QObject* context,
+               YieldResult done);
 
 signals:
     void recordStored(const OperationRecord& record);

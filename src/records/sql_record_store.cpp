@@ -1,6 +1,7 @@
 #include "records/sql_record_store.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QMap>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -321,6 +322,65 @@ std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& f
                 row.cancelled += count;
                 break;
         }
+    }
+    if (query.lastError().isValid()) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    return rows.values();
+}
+
+std::optional<QList<YieldRow>> SqlRecordStore::Yield(const RecordFilter& filter,
+                                                     YieldGrouping grouping) {
+    if (!Open())
+        return std::nullopt;
+    QVariantList values;
+    QString where = WhereClause(filter, values);
+    where += where.isEmpty() ? QStringLiteral(" WHERE unit_id <> ''")
+                             : QStringLiteral(" AND unit_id <> ''");
+    // Each unit's attempts together, in order: only the current unit's days are held, so
+    // memory does not grow with the number of units.
+    const QString sql = QStringLiteral("SELECT station, unit_id, started_ms, outcome FROM %1%2 "
+                                       "ORDER BY station, unit_id, started_ms")
+                            .arg(kTable, where);
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        Fail(QStringLiteral("cannot read"), &query);
+        return std::nullopt;
+    }
+    QMap<QString, YieldRow> rows;
+    QHash<qint64, QString> days;  // quarter hour -> local day
+    QString station;
+    QString unit;
+    QStringList unitDays;  // the current unit's days seen
+    while (query.next()) {
+        const QString rowStation = query.value(0).toString();
+        const QString rowUnit = query.value(1).toString();
+        if (rowStation != station || rowUnit != unit) {
+            station = rowStation;
+            unit = rowUnit;
+            unitDays.clear();
+        }
+        const qint64 quarter = query.value(2).toLongLong() / kQuarterMs;
+        auto day = days.find(quarter);
+        if (day == days.end())
+            day = days.insert(quarter, LocalKey(quarter, SummaryGrouping::kDay));
+        if (unitDays.contains(*day))
+            continue;
+        unitDays << *day;
+        const QString key = grouping == YieldGrouping::kStation ? station : *day;
+        YieldRow& row = rows[key];
+        row.key = key;
+        ++row.units;
+        if (query.value(3).toString() == OutcomeName(RecordOutcome::kSuccess))
+            ++row.firstPassed;
     }
     if (query.lastError().isValid()) {
         Fail(QStringLiteral("cannot read"), &query);

@@ -22,6 +22,8 @@ public:
                    const std::function<bool(const OperationRecord&)>& row) override;
     std::optional<QList<SummaryRow>> Summarise(const RecordFilter& filter,
                                                SummaryGrouping grouping) override;
+    std::optional<QList<YieldRow>> Yield(const RecordFilter& filter,
+                                         YieldGrouping grouping) override;
     QString Error() const override { return m_error; }
     bool Busy() const override { return m_busy; }
 
@@ -30,6 +32,8 @@ public:
     static constexpr const char* kTable = "operation_records";
     // The index counts by time read instead of the table.
     static constexpr const char* kCountIndex = "operation_records_counts";
+    // The index yields read each unit's attempts from, in order.
+    static constexpr const char* kUnitIndex = "operation_records_units";
 
 protected:
     explicit SqlRecordStore(const QString& driver);

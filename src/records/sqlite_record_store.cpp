@@ -88,17 +88,24 @@ bool SqliteRecordStore::Prepare() {
         !query.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId))) {
         return Fail(QStringLiteral("cannot write"), &query);
     }
-    // The index counts by time read instead of the table; looked up first, so that a file
-    // that has it is not written to at every start.
-    if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = '%1'")
-                        .arg(QLatin1String(kCountIndex)))) {
-        return Fail(QStringLiteral("cannot open"), &query);
-    }
-    if (!query.next() &&
-        !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 "
-                                   "(started_ms, outcome, station)")
-                        .arg(QLatin1String(kCountIndex), QLatin1String(kTable)))) {
-        return Fail(QStringLiteral("cannot write"), &query);
+    // The indexes counts and yields read instead of the table; looked up first, so that a
+    // file that has them is not written to at every start.
+    const struct {
+        const char* name;
+        const char* columns;
+    } indexes[] = {{kCountIndex, "started_ms, outcome, station"},
+                   {kUnitIndex, "station, unit_id, started_ms"}};
+    for (const auto& index : indexes) {
+        if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = '%1'")
+                            .arg(QLatin1String(index.name)))) {
+            return Fail(QStringLiteral("cannot open"), &query);
+        }
+        if (!query.next() &&
+            !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                            .arg(QLatin1String(index.name), QLatin1String(kTable),
+                                 QLatin1String(index.columns)))) {
+            return Fail(QStringLiteral("cannot write"), &query);
+        }
     }
     return true;
 }

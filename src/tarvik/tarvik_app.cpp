@@ -48,7 +48,8 @@ int CTarvikApp::InitInstance() {
     std::unique_ptr<WindowRecording> recording;
     if (m_options.screenshotPath.isEmpty()) {
         recording =
-            std::make_unique<WindowRecording>(m_options.records, m_options.station, settings);
+            std::make_unique<WindowRecording>(m_options.records, m_options.station, settings,
+                                              m_options.outbox);
     }
     {
         CTarvikDlg window(settings, keys);

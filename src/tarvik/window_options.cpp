@@ -62,8 +62,14 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
         QStringLiteral("The station's name in the records (default: the stored one, else the "
                        "host name)."),
         QStringLiteral("NAME"));
+    const QCommandLineOption outbox(
+        QStringLiteral("outbox"),
+        QStringLiteral("With a line's database: the local outbox file every record is kept in "
+                       "until the database has it (default: the stored one, else records.sqlite "
+                       "in the user's data folder)."),
+        QStringLiteral("FILE"));
     parser.addOptions({help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image,
-                       delay, fast, records, station});
+                       delay, fast, records, station, outbox});
 
     WindowOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -126,6 +132,7 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     options.fast = parser.isSet(fast);
     options.records = parser.value(records);
     options.station = parser.value(station);
+    options.outbox = parser.value(outbox);
     if (parser.isSet(delay)) {
         bool ok = false;
         const unsigned value = parser.value(delay).toUInt(&ok);

@@ -26,6 +26,7 @@ struct WindowOptions {
     // empty: the per-user settings, else the default file and the host name.
     QString records;
     QString station;
+    QString outbox;  // --outbox: with a server, the local outbox file
 };
 
 struct WindowOptionsResult {

@@ -1,6 +1,7 @@
 #include "tarvik/window_recording.h"
 
 #include <QSysInfo>
+#include <cstdio>
 
 #include "app/profile_settings.h"
 #include "app/ui_language.h"
@@ -16,8 +17,13 @@ QString Say(const char* chinese, const char* english) {
 
 }  // namespace
 
+namespace {
+// The window's close waits no longer than this for the records.
+constexpr int kCloseBudgetMs = 3000;
+}  // namespace
+
 WindowRecording::WindowRecording(const QString& recordsOption, const QString& stationOption,
-                                 const ProfileSettings& settings) {
+                                 const ProfileSettings& settings, const QString& outboxOption) {
     QString station = stationOption.isEmpty() ? settings.Station() : stationOption;
     SetRecordStation(station.isEmpty() ? QSysInfo::machineHostName() : station);
 
@@ -30,15 +36,17 @@ WindowRecording::WindowRecording(const QString& recordsOption, const QString& st
     }
     RecorderOptions options;
     options.location = *location.location;
+    options.outboxFile = outboxOption.isEmpty() ? settings.Outbox() : outboxOption;
+    options.closeBudgetMs = kCloseBudgetMs;
     m_recorder = std::make_unique<Recorder>(options);
     g_recorder = m_recorder.get();
-    // One message: production goes on, and what follows from the first problem would only
-    // repeat it.
+    // Each problem once: production goes on, and a repeat would only say it again; a later,
+    // different problem is news.
     QObject::connect(
         m_recorder.get(), &Recorder::failed, m_recorder.get(), [this](const QString& message) {
-            if (m_failureShown)
+            if (m_shown.contains(message))
                 return;
-            m_failureShown = true;
+            m_shown << message;
             AppPrompts().Message(Say("生产记录无法保存，操作照常进行：%1",
                                      "Production records cannot be kept; operations go on: %1")
                                      .arg(message));
@@ -48,4 +56,10 @@ WindowRecording::WindowRecording(const QString& recordsOption, const QString& st
 WindowRecording::~WindowRecording() {
     if (g_recorder == m_recorder.get())
         g_recorder = nullptr;
+    if (!m_recorder)
+        return;
+    const RecorderEnd end = m_recorder->Close(kCloseBudgetMs);
+    // The window is closing: stderr is where a word can still go.
+    if (const QString told = end.Describe(); !told.isEmpty())
+        std::fprintf(stderr, "records: %s\n", told.toLocal8Bit().constData());
 }

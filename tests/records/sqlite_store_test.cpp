@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -260,3 +261,59 @@ TEST_F(SqliteStoreTest, TheOutboxHandsOutWhatWaitsOldestFirstUntilMarked) {
 }
 
 }  // namespace
+
+namespace {
+
+OperationRecord Attempt(const char* station, const char* unit, QDate day, int minute,
+                        RecordOutcome outcome) {
+    OperationRecord r = FullRecord(minute);
+    r.uuid = QUuid::createUuid();
+    r.station = QString::fromUtf8(station);
+    r.unitId = QString::fromUtf8(unit);
+    r.outcome = outcome;
+    // Midday: the same local day in any zone from UTC-11 to UTC+11.
+    r.startedMs = QDateTime(day, QTime(12, minute), Qt::UTC).toMSecsSinceEpoch();
+    r.finishedMs = r.startedMs + 500;
+    return r;
+}
+
+}  // namespace
+
+// First-pass yield: a unit counts once per station and day, by its first attempt that day; a
+// record without a unit id is not a unit.
+TEST_F(SqliteStoreTest, FirstPassYieldCountsEachUnitsFirstAttemptOfTheDay) {
+    const QDate day1(2026, 5, 4);
+    const QDate day2(2026, 5, 5);
+    constexpr auto kOk = RecordOutcome::kSuccess;
+    constexpr auto kFail = RecordOutcome::kFailed;
+    SqliteRecordStore store(File());
+    ASSERT_TRUE(store.Insert({Attempt("A", "U1", day1, 1, kFail), Attempt("A", "U1", day1, 2, kOk),
+                              Attempt("A", "U2", day1, 3, kOk), Attempt("A", "U1", day2, 1, kOk),
+                              Attempt("B", "U3", day1, 5, kOk), Attempt("B", "U3", day1, 6, kFail),
+                              Attempt("B", "", day1, 7, kFail)}))
+        << store.Error().toStdString();
+    const auto byStation = store.Yield({}, YieldGrouping::kStation);
+    ASSERT_TRUE(byStation.has_value()) << store.Error().toStdString();
+    EXPECT_EQ(*byStation, (QList<YieldRow>{{"A", 3, 2}, {"B", 1, 1}}));
+    const auto byDay = store.Yield({}, YieldGrouping::kDay);
+    ASSERT_TRUE(byDay.has_value());
+    EXPECT_EQ(*byDay, (QList<YieldRow>{{"2026-05-04", 3, 2}, {"2026-05-05", 1, 1}}));
+    RecordFilter onlyB;
+    onlyB.station = "B";
+    EXPECT_EQ(store.Yield(onlyB, YieldGrouping::kStation), (QList<YieldRow>{{"B", 1, 1}}));
+
+    // Hours and messages, by the same local-time rule as days.
+    const auto byHour = store.Summarise({}, SummaryGrouping::kHour);
+    ASSERT_TRUE(byHour.has_value());
+    qint64 total = 0;
+    for (const SummaryRow& row : *byHour) {
+        EXPECT_TRUE(row.key.endsWith(":00")) << row.key.toStdString();
+        total += row.Total();
+    }
+    EXPECT_EQ(total, 7);
+    EXPECT_EQ(byHour->size(), 2);
+    const auto byMessage = store.Summarise({}, SummaryGrouping::kMessage);
+    ASSERT_TRUE(byMessage.has_value());
+    ASSERT_EQ(byMessage->size(), 1);
+    EXPECT_EQ(byMessage->first().Total(), 7);
+}
