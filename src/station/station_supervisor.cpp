@@ -48,7 +48,8 @@ void StationSupervisor::SetPorts(const QStringList& ports) {
 
 void StationSupervisor::SetAutoPorts(PortSource& source, CableFilter isCable) {
     m_portSource = &source;
-    m_isCable = isCable ? std::move(isCable) : CableFilter(IsDebugCablePort);
+    // Without a filter the system's list is asked once per look, not once per port.
+    m_isCable = std::move(isCable);
     m_order.clear();
 }
 
@@ -93,9 +94,16 @@ void StationSupervisor::PollPorts() {
     const std::optional<QStringList> listed = m_portSource->ListPorts();
     if (!listed)
         return;
+    if (!m_isCable) {
+        m_cablePorts.clear();
+        for (const SerialPortEntry& entry : ListSerialPorts()) {
+            if (entry.isDebugCable)
+                m_cablePorts << entry.name << entry.systemLocation;
+        }
+    }
     QStringList cables;
     for (const QString& port : *listed) {
-        if (m_isCable(port))
+        if (IsCable(port))
             cables << port;
     }
     for (const QString& port : std::as_const(cables)) {
@@ -107,6 +115,10 @@ void StationSupervisor::PollPorts() {
         if (!cables.contains(port))
             RemovePort(port);
     }
+}
+
+bool StationSupervisor::IsCable(const QString& port) const {
+    return m_isCable ? m_isCable(port) : m_cablePorts.contains(port);
 }
 
 void StationSupervisor::AddPort(const QString& port) {
@@ -234,7 +246,7 @@ void StationSupervisor::WorkerEnded(const QString& port, bool crashed, int exitC
     bool listed = true;
     if (m_portSource != nullptr) {
         const QStringList ports = m_portSource->ListPorts().value_or(QStringList());
-        listed = ports.contains(port) && m_isCable(port);
+        listed = ports.contains(port) && IsCable(port);
     }
     if (m_stopping || !listed) {
         if (m_status.contains(port))

@@ -94,6 +94,7 @@ private:
     void AddPort(const QString& port);
     void RemovePort(const QString& port);
     void PollPorts();
+    bool IsCable(const QString& port) const;
     void StartWorker(const QString& port);
     void TakeEvent(const StationEvent& event);
     void WorkerEnded(const QString& port, bool crashed, int exitCode);
@@ -108,6 +109,7 @@ private:
     QHash<QString, StationEvent> m_operations;  // the operation under way on each port
     PortSource* m_portSource = nullptr;
     CableFilter m_isCable;
+    QStringList m_cablePorts;  // the system's cable ports at the last look (no filter given)
     QTimer m_portPoll;
     std::unique_ptr<Recorder> m_recorder;
     bool m_started = false;
