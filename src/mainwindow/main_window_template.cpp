@@ -91,9 +91,10 @@ DialogTemplate Build() {
         {1014, K::Progress, "", "", 443, 260, 107, 14},
         {1015, K::Label, "", "", 551, 262, 18, 8},
         {1083, K::Label, "模式:", "moden:", 378, 279, 25, 11},
-        {1030, K::ComboEdit, "", "", 405, 278, 91, 57},
-        {1084, K::Label, "延时:", "delay:", 501, 279, 22, 11},
-        {1023, K::Edit, "", "", 526, 278, 34, 12},
+        // Wide enough for the longest mode's English name; the delay needs only a few digits.
+        {1030, K::ComboEdit, "", "", 405, 278, 108, 57},
+        {1084, K::Label, "延时:", "delay:", 516, 279, 22, 11},
+        {1023, K::Edit, "", "", 540, 278, 28, 12},
     };
     return t;
 }

@@ -76,19 +76,24 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     for (RecordOutcome outcome : kOutcomes)
         m_outcome->addItem(ShownOutcome(outcome, m_chinese));
 
-    auto* filters = new QHBoxLayout;
-    filters->addWidget(m_dayOn);
-    filters->addWidget(m_day);
-    filters->addSpacing(12);
-    filters->addWidget(new QLabel(T("工位", "Station"), this));
-    filters->addWidget(m_stationEdit, 1);
-    filters->addSpacing(12);
-    filters->addWidget(new QLabel(T("操作", "Operation"), this));
-    filters->addWidget(m_operation);
-    filters->addWidget(new QLabel(T("结果", "Outcome"), this));
-    filters->addWidget(m_outcome);
-    filters->addStretch();
-    filters->addWidget(m_export);
+    // Two rows, so that the window fits a narrow screen at a large scale.
+    auto* where = new QHBoxLayout;
+    where->addWidget(m_dayOn);
+    where->addWidget(m_day);
+    where->addSpacing(12);
+    where->addWidget(new QLabel(T("工位", "Station"), this));
+    where->addWidget(m_stationEdit, 1);
+    auto* what = new QHBoxLayout;
+    what->addWidget(new QLabel(T("操作", "Operation"), this));
+    what->addWidget(m_operation);
+    what->addSpacing(12);
+    what->addWidget(new QLabel(T("结果", "Outcome"), this));
+    what->addWidget(m_outcome);
+    what->addStretch();
+    what->addWidget(m_export);
+    auto* filters = new QVBoxLayout;
+    filters->addLayout(where);
+    filters->addLayout(what);
 
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -97,8 +102,8 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     m_table->setWordWrap(false);
     // The reason column stretches; the others fit their rows as they arrive.
     QHeaderView* header = m_table->horizontalHeader();
-    header->setStretchLastSection(false);
-    header->setSectionResizeMode(RecordsTableModel::kReason, QHeaderView::Stretch);
+    header->moveSection(RecordsTableModel::kReason, RecordsTableModel::kColumnCount - 1);
+    header->setStretchLastSection(true);
     connect(header, &QHeaderView::sectionResized, this, [this](int column) {
         if (!m_sizingColumns && column != RecordsTableModel::kReason)
             m_userSizedColumns = true;

@@ -1,5 +1,6 @@
 #include "mainwindow/tarvik_dlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSlider>
 #include <QTabWidget>
@@ -387,6 +389,7 @@ void CTarvikDlg::OnInitDialog() {
     m_panelWidth = frameGeometry().width() * kPanelShare / kPanelShareOf;
     m_panelCollapsed = true;
     setFixedSize(width() - m_panelWidth, height());
+    MaskFoldedPanel();
     Item<QTabWidget>(1034)->setCurrentIndex(0);
 
     RegisterTips(kMainWindowTips);
@@ -486,6 +489,15 @@ void CTarvikDlg::OnInitDialog() {
 
 void CTarvikDlg::FillLists() {
     FillCombo(Controls(), 1030, {Tr(107), Tr(108), Tr(109), Tr(110)}, 0);
+    // The dropped-down list shows every mode's whole name, however narrow the box.
+    if (auto* modes = Item<QComboBox>(1030)) {
+        int widest = 0;
+        for (int i = 0; i < modes->count(); ++i) {
+            widest = std::max(widest, modes->fontMetrics().horizontalAdvance(modes->itemText(i)));
+        }
+        modes->view()->setMinimumWidth(widest + 4 * modes->fontMetrics().averageCharWidth() +
+                                       modes->view()->verticalScrollBar()->sizeHint().width());
+    }
 
     QStringList models;
     for (const char* model : kModels) {
@@ -556,8 +568,24 @@ void CTarvikDlg::OnPanelToggleClicked() {
     m_panelCollapsed = !m_panelCollapsed;
     Controls().SetText(1050, m_panelCollapsed ? QStringLiteral(">") : QStringLiteral("<"));
     setFixedSize(width() + (m_panelCollapsed ? -m_panelWidth : m_panelWidth), height());
+    MaskFoldedPanel();
     if (!m_panelCollapsed) {
         KeepOnScreen();
+    }
+}
+
+void CTarvikDlg::MaskFoldedPanel() {
+    // A frame of the panel that begins just left of the fold would show a sliver of its border
+    // and caption at the folded window's edge: folded, only its part right of the fold is
+    // drawn, which is none.
+    const int fold = width();
+    for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect place = control->geometry();
+        if (m_panelCollapsed && place.left() < fold && place.right() >= fold) {
+            control->setMask(QRect(fold - place.left(), 0, place.right() + 1 - fold, place.height()));
+        } else if (!m_panelCollapsed && !control->mask().isEmpty()) {
+            control->clearMask();
+        }
     }
 }
 

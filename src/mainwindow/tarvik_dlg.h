@@ -179,6 +179,8 @@ private:
     void UpdateCheckValueColour();
     // After the window grew: still whole on its screen.
     void KeepOnScreen();
+    // Folded, nothing of the panel shows at the window's edge.
+    void MaskFoldedPanel();
     // The key handling of the main window's controls; true when the key was consumed.
     bool FilterKey(const QKeyEvent& key);
     bool IsMainWindowControl(const QWidget* widget) const;

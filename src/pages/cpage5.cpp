@@ -41,31 +41,33 @@ DialogTemplate Build() {
     t.fontPointSize = 9;
     t.controls = {
         {1073, K::Label, "转速(rpm)：", "RPM:", 10, 11, 42, 10},
-        {1009, K::Edit, "", "", 54, 9, 125, 42, kReadOnly},
+        {1009, K::Edit, "", "", 54, 9, 110, 42, kReadOnly},
         {1074, K::Label, "电压(V)：", "Voltage:", 10, 66, 34, 10},
-        {1010, K::Edit, "", "", 54, 66, 125, 42, kReadOnly},
+        {1010, K::Edit, "", "", 54, 66, 110, 42, kReadOnly},
         {1075, K::Label, "电流(A)：", "Cuttent:", 10, 122, 32, 10},
-        {1011, K::Edit, "", "", 54, 123, 125, 42, kReadOnly},
-        {0, K::GroupBox, "控制器状态:", "Controller Status:", 186, 6, 119, 27},
-        {1057, K::Label, "IDLE", "IDLE", 273, 18, 22, 7},
-        {0, K::Label, "故障代码：", "Fault Code:", 190, 18, 39, 10},
-        {1019, K::Edit, "", "", 225, 17, 41, 12, kReadOnly},
-        {0, K::GroupBox, "故障显示", "Fault display", 186, 36, 54, 131},
+        {1011, K::Edit, "", "", 54, 123, 110, 42, kReadOnly},
+        // The status and fault frames start a little left of where the original has them: the
+        // English captions need the room, the big digits do not miss it.
+        {0, K::GroupBox, "控制器状态:", "Controller Status:", 170, 6, 135, 27},
+        {1057, K::Label, "IDLE", "IDLE", 273, 18, 30, 7},
+        {0, K::Label, "故障代码：", "Fault Code:", 174, 18, 44, 10},
+        {1019, K::Edit, "", "", 222, 17, 44, 12, kReadOnly},
+        {0, K::GroupBox, "故障显示", "Fault display", 170, 36, 72, 131},
     };
     int row = 0;
     for (const FaultCaption& fault : kFaultCaptions) {
         // Nine rows down to y 151. Here a frame's caption takes a whole line above the frame's
         // top line, so the first row starts a little lower than 45 to stay clear of both.
         t.controls.push_back(
-            {fault.id, K::CheckBox, fault.chinese, fault.english, 189, 48 + row * 103 / 8, 56, 10});
+            {fault.id, K::CheckBox, fault.chinese, fault.english, 173, 48 + row * 103 / 8, 67, 10});
         ++row;
     }
     const std::vector<ControlSpec> rest = {
-        {0, K::Label, "控制器温度(℃)：", "Controller temp(?):", 246, 37, 56, 10},
+        {0, K::Label, "控制器温度(℃)：", "Controller temp(?):", 246, 37, 72, 10},
         {1012, K::Edit, "", "", 246, 47, 54, 12, kReadOnly | kDisabled},
-        {0, K::Label, "外部温度(℃)：", "External temp(?):", 246, 61, 56, 10},
+        {0, K::Label, "外部温度(℃)：", "External temp(?):", 246, 61, 72, 10},
         {1014, K::Edit, "", "", 246, 69, 54, 12, kReadOnly | kDisabled},
-        {0, K::Label, "温度系数值：", "Temp coefficient value:", 247, 83, 56, 10},
+        {0, K::Label, "温度系数值：", "Temp coefficient value:", 246, 83, 72, 10},
         {1013, K::Edit, "", "", 246, 91, 54, 12, kReadOnly | kDisabled},
         {0, K::GroupBox, "档位显示", "Gears", 246, 104, 63, 33},
         {1038, K::Radio, "低", "L", 250, 113, 28, 10, kGroup},
@@ -81,7 +83,7 @@ DialogTemplate Build() {
         // Under "SIDE", so the English lamp reads "SIDE STAND"; nothing refers to it.
         {1076, K::Label, "", "STAND", 257, 168, 24, 8, kEnglishOnly},
         // The tool's own: the status line when the controller stopped answering.
-        {kStaleLine, K::Label, "", "", 10, 167, 170, 10, kHidden},
+        {kStaleLine, K::Label, "", "", 10, 167, 156, 10, kHidden},
     };
     t.controls.insert(t.controls.end(), rest.begin(), rest.end());
     return t;

@@ -615,8 +615,10 @@ private slots:
                                       .arg(inside.top())
                                       .arg(inside.bottom());
             QVERIFY2(drawn.top() >= inside.top() && drawn.bottom() <= inside.bottom() &&
-                         drawn.left() >= inside.left(),
-                     qPrintable(where));
+                         drawn.left() >= inside.left() && drawn.right() <= inside.right(),
+                     qPrintable(where + QStringLiteral(" right %1").arg(inside.right())));
+            // In the page's own font, as the other boxes: none had to be drawn smaller.
+            QCOMPARE(box->font().pointSizeF(), page.font().pointSizeF());
             QVERIFY2(box->geometry().contains(drawn), qPrintable(where));
             for (const QWidget* other : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                 if (other != box && other != group && !other->isHidden()) {
@@ -624,6 +626,95 @@ private slots:
                              qPrintable(where + QStringLiteral(" under ") + other->objectName()));
                 }
             }
+        }
+    }
+
+    // The display page's captions are drawn in the page's font, none made smaller to fit, and
+    // each label's text ends before the control to its right begins.
+    void displayPageCaptionsKeepTheirFont_data() {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("zh") << false;
+        QTest::newRow("en") << true;
+    }
+    void displayPageCaptionsKeepTheirFont() {
+        QFETCH(bool, english);
+        const Cpage5 page(english ? UiLanguage::English : UiLanguage::Chinese);
+        for (const QLabel* label : page.findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+            if (label->isHidden() || label->text().isEmpty()) {
+                continue;
+            }
+            QVERIFY2(label->font().pointSizeF() == page.font().pointSizeF(),
+                     qPrintable(label->text()));
+            // The text's line, less the pixel the template lets neighbours share.
+            const QRect text(label->x() + label->contentsRect().left(),
+                             label->y() + label->height() / 4,
+                             label->fontMetrics().horizontalAdvance(label->text()),
+                             label->height() / 2);
+            for (const QWidget* other : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                if (other == label || other->isHidden() || qobject_cast<const QGroupBox*>(other)) {
+                    continue;
+                }
+                const QRect room = text.adjusted(0, 0, 2, 0);
+                QVERIFY2(!other->geometry().intersects(room),
+                         qPrintable(label->text() + QStringLiteral(" touches ") +
+                                    other->objectName()));
+            }
+        }
+    }
+
+    // The download mode list shows each mode's whole name: the box the selected one, the
+    // dropped-down list every one.
+    void modeListShowsWholeNames_data() {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("zh") << false;
+        QTest::newRow("en") << true;
+    }
+    void modeListShowsWholeNames() {
+        QFETCH(bool, english);
+        Fixture f(english ? UiLanguage::English : UiLanguage::Chinese);
+        auto* modes = f.window->Item<QComboBox>(1030);
+        QCOMPARE(modes->count(), 4);
+        QStyleOptionComboBox option;
+        option.initFrom(modes);
+        option.editable = modes->isEditable();
+        const QRect field = modes->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                           QStyle::SC_ComboBoxEditField, modes);
+        for (int i = 0; i < modes->count(); ++i) {
+            const int needed = modes->fontMetrics().horizontalAdvance(modes->itemText(i));
+            QVERIFY2(modes->view()->minimumWidth() >= needed, qPrintable(modes->itemText(i)));
+            QVERIFY2(field.width() >= needed, qPrintable(modes->itemText(i)));
+        }
+    }
+
+    // Folded, no part of the right panel shows at the window's edge; unfolded, all of it.
+    void foldedWindowShowsNothingOfThePanel_data() {
+        QTest::addColumn<bool>("english");
+        QTest::newRow("zh") << false;
+        QTest::newRow("en") << true;
+    }
+    void foldedWindowShowsNothingOfThePanel() {
+        QFETCH(bool, english);
+        Fixture f(english ? UiLanguage::English : UiLanguage::Chinese);
+        const auto shownPart = [](const QWidget& control) {
+            return control.mask().isEmpty()
+                       ? control.geometry()
+                       : control.mask().boundingRect().translated(control.pos());
+        };
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(f.window->PanelCollapsed());
+            const int fold = f.window->width();
+            for (const QWidget* control :
+                 f.window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+                const QRect shown = shownPart(*control);
+                QVERIFY2(shown.right() < fold || shown.left() >= fold,
+                         qPrintable(control->objectName()));
+            }
+            QTest::mouseClick(f.window->Item<QLabel>(1050), Qt::LeftButton);
+            for (int id : {1070, 1079}) {
+                const QWidget* frame = f.window->Controls().Control(id);
+                QCOMPARE(shownPart(*frame), frame->geometry());
+            }
+            QTest::mouseClick(f.window->Item<QLabel>(1050), Qt::LeftButton);
         }
     }
 

@@ -33,6 +33,9 @@ private slots:
             {"重启调试线", "命令行 restart-cable", "成功"});
         row("zh a source this build does not know", true, O::kRead, "bench 7", R::kSuccess,
             {"读取", "bench 7", "成功"});
+        // The main window's word for calibration ("标定"), not another.
+        row("zh calibration write", true, O::kCalibrationWrite, WindowSource(), R::kSuccess,
+            {"标定写入", "窗口", "成功"});
         row("en download by hand", false, O::kDownload, WindowSource(), R::kFailed,
             {"download", "window", "failed"});
         row("en calibration in mode 3", false, O::kCalibrationWrite, AutomaticModeSource(3),

@@ -306,7 +306,6 @@ private slots:
         QVERIFY(!page.StaleShown());
         auto* line = page.Item<QLabel>(1090);
         QVERIFY(line != nullptr && line->isHidden());
-        const QString voltage = page.Controls().Text(1010);
         const QColor live = page.Item<QLineEdit>(1010)->palette().color(QPalette::Text);
 
         // Every frame from now on fails its checksum: no status reaches the window.
@@ -321,7 +320,11 @@ private slots:
         QVERIFY(std::abs(since.secsTo(silentFrom)) <= 2);
         QVERIFY(page.Item<QLineEdit>(1010)->palette().color(QPalette::Text) != live);
         // The last values stay, and the port is as it was.
+        const QString voltage = page.Controls().Text(1010);
+        QTest::qWait(4 * CTarvikDlg::kTimerPeriodMs);
+        QVERIFY(page.StaleShown());
         QCOMPARE(page.Controls().Text(1010), voltage);
+        QVERIFY(!voltage.isEmpty());
         QVERIFY(f.window->LinkToController().IsOpen());
 
         f.SetFaults([](sim::SimFaults& faults) { faults.badChecksumFrames = 0; });

@@ -19,6 +19,7 @@
 
 #include "core/commands/auto_production.h"
 #include "core/modem/modem_sender.h"
+#include "core/params/param_state.h"
 #include "core/protocol/link_flags.h"
 #include "download/download_control.h"
 #include "download/download_texts.h"
@@ -320,8 +321,11 @@ private slots:
         const QByteArray image = TestImage(3000);
         const QString file = f.records.dir.filePath(QStringLiteral("controller.bin"));
         QVERIFY(WriteImage(file, image));
-        QVERIFY(f.window->Download().SelectMode(announced ? kProgramWriting : 0));
         QVERIFY(f.Open());
+        // The controller's calibration has been read and shown: what comes later is typed.
+        QVERIFY(f.Connect());
+        QTRY_COMPARE(g_calibReceived.load(), 0);
+        QVERIFY(f.window->Download().SelectMode(announced ? kProgramWriting : 0));
         QVERIFY(f.window->Download().LoadImage(file));
         QTRY_VERIFY_WITH_TIMEOUT(StationReady(f), 10000);
         QCOMPARE(f.window->Controls().Text(1023), QStringLiteral("12"));
