@@ -525,6 +525,7 @@ int RunAuto(const QStringList& arguments) {
 
     AutoRecordBase base;
     base.records = RecordsSetting(parser.value("records"));
+    base.outbox = OutboxSetting(parser.value("outbox"));
     base.station = StationName(parser.value("station"));
     base.unitId = parser.value("unit");
     base.port = options.Link().port;

@@ -18,6 +18,7 @@ AutoRecords::AutoRecords(AutoRecordBase base) : m_base(std::move(base)) {
     }
     RecorderOptions options;
     options.location = *where.location;
+    options.outboxFile = m_base.outbox;
     m_recorder = std::make_unique<Recorder>(options);
     QObject::connect(m_recorder.get(), &Recorder::failed, [](const QString& message) {
         PrintNotice(Text(cli_text::kRecordsFailed).arg(message));

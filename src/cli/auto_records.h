@@ -11,6 +11,7 @@ class Recorder;
 
 struct AutoRecordBase {
     QString records;  // as --records gave it (resolved by RecordsSetting)
+    QString outbox;   // with a server (resolved by OutboxSetting)
     QString station;
     QString unitId;
     QString port;

@@ -197,6 +197,9 @@ int RunStation(const QStringList& arguments) {
     station.records = RecordsSetting(parser.value("records"));
     station.station = StationName(parser.value("station"));
     station.unitId = parser.value("unit");
+    station.outbox = OutboxSetting(parser.value("outbox"));
+    if (!station.outbox.isEmpty())
+        station.workerArguments << "--outbox" << station.outbox;
     station.workerArguments << "--baud" << QString::number(baud) << "--records"
                             << station.records << "--station" << station.station;
     if (parser.isSet("unit"))

@@ -24,6 +24,7 @@ struct StationOptions {
     // For the record of an operation whose worker died: where records go ("" = the default),
     // the station and unit names, the mode's source and the image (downloads).
     QString records;
+    QString outbox;  // with a server: the local outbox ("" = the default)
     QString station;
     QString unitId;
     int mode = 2;

@@ -275,6 +275,7 @@ void StationSupervisor::WriteWorkerEndedRecord(const StationEvent& started, cons
             return;
         RecorderOptions recorderOptions;
         recorderOptions.location = *where.location;
+        recorderOptions.outboxFile = m_options.outbox;
         m_recorder = std::make_unique<Recorder>(recorderOptions);
     }
     OperationRecord record =
