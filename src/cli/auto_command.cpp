@@ -76,7 +76,7 @@ public:
         if (event.controller > 0)
             line += QStringLiteral(" #%1").arg(event.controller);
         if (!event.message.isEmpty())
-            line += QStringLiteral(": ") + event.message;
+            line += QStringLiteral(": ") + QString(event.message).replace(QLatin1Char('\n'), "; ");
         PrintOut(line);
     }
 
