@@ -54,12 +54,11 @@ QString UtcOffsetText() {
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString YieldText(const LineYield& yield) {
+QString YieldText(const YieldRow& yield) {
     if (yield.units == 0)
         return QStringLiteral("—");
     return QStringLiteral("%1 % (%2/%3)")
-        .arg(100.0 * static_cast<double>(yield.firstPassed) / static_cast<double>(yield.units), 0,
-             'f', 1)
+        .arg(100.0 * yield.Yield(), 0, 'f', 1)
         .arg(yield.firstPassed)
         .arg(yield.units);
 }
@@ -233,6 +232,14 @@ void LineScope::StartPass(bool server) {
             Answered(pass, rows.has_value(), error);
         });
 
+    ++pass->pending;
+    source->Yield(day, YieldGrouping::kStation, this,
+                  [this, pass](std::optional<QList<YieldRow>> rows, const QString& error) {
+                      if (rows)
+                          pass->figures.yields = *rows;
+                      Answered(pass, rows.has_value(), error);
+                  });
+
     RecordFilter failed = day;
     failed.outcome = RecordOutcome::kFailed;
     ++pass->pending;
@@ -329,8 +336,8 @@ void LineScope::ShowStations() {
             failed->setForeground(QColor(0xc6, 0x28, 0x28));
         m_stations->setItem(row, 2, failed);
         QString yield = QStringLiteral("—");
-        for (const LineYield& known : m_figures.yields) {
-            if (known.station == station.key)
+        for (const YieldRow& known : m_figures.yields) {
+            if (known.key == station.key)
                 yield = YieldText(known);
         }
         m_stations->setItem(row, 3, Cell(yield, true));

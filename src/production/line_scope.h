@@ -23,22 +23,12 @@ class QLabel;
 class QTableWidget;
 class Recorder;
 
-// One station's first-pass yield of a day: units whose first attempt passed, of the units seen.
-struct LineYield {
-    QString station;
-    qint64 units = 0;
-    qint64 firstPassed = 0;
-
-    bool operator==(const LineYield&) const = default;
-};
-
 // What one refresh found.
 struct LineFigures {
     QList<SummaryRow> stations;                 // by station name
     QMap<QString, QList<SummaryRow>> hours;     // station -> its hours ("yyyy-MM-dd HH:00")
     QList<SummaryRow> failures;                 // by message, the most frequent first
-    QList<LineYield> yields;                    // stations with unit ids recorded
-    bool yieldKnown = false;                    // the records could answer the yield
+    QList<YieldRow> yields;                     // by station, those with unit ids recorded
     bool fromServer = false;                    // false: this station's own records
 };
 

@@ -485,6 +485,7 @@ bool StationWindow::Start() {
         args << QStringLiteral("--lang")
              << (CurrentUiLanguage() == UiLanguage::Chinese ? QStringLiteral("zh")
                                                             : QStringLiteral("en"));
+        args += m_options.workerArguments;
         options.restartPauseMs = m_options.restartPauseMs;
         options.records = m_options.records;
         options.station = m_options.station;

@@ -36,6 +36,8 @@ struct StationWindowOptions {
     bool fast = false;
     // The worker program; empty: tarvik-cli beside this program.
     QString workerProgram;
+    // Given to every worker after the window's own arguments (a line's own options).
+    QStringList workerArguments;
     // Where records go ("" = the default), and this station's name; passed to every worker.
     QString records;
     QString station;
