@@ -111,7 +111,13 @@ int main(int argc, char* argv[]) {
 
     StderrMessageSink messages;
     g_serial.SetMessageSink(&messages);
-    InstallInterruptHandlers();
+    // Commands that talk to a controller end an interrupted operation properly; the others
+    // (ports, records) are simply ended by the signal, as before.
+    static const QStringList kControllerCommands{
+        "read", "write", "check", "diff", "flash", "status", "reset", "restart-cable",
+        "factory-restore", "auto", "station"};
+    if (arguments.size() > 1 && kControllerCommands.contains(arguments[1]))
+        InstallInterruptHandlers();
     int code = Dispatch(arguments);
     if (InterruptRequested()) {
         // The operation under way was abandoned; its record says so. The long-running commands
