@@ -226,6 +226,21 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest,
                                          InterruptCase{"AutoSigterm", "auto", SIGTERM, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A port that vanishes while auto waits ends it with the port-error exit code.
+TEST_F(StationTest, AutoEndsWhenItsPortVanishes) {
+    StartSims(1);
+    EventReader run(m_cli.Start({"auto", "--port", m_ports[0], "--mode", "3", "--events", "jsonl",
+                                 "--lang", "en", "--records", Records()}));
+    ASSERT_TRUE(run.WaitFor([&] { return run.Count(m_ports[0], StationState::kWaiting) == 1; }, 10s))
+        << run.Dump();
+    m_sims[0]->DropLink();
+    const CliResult r = run.Finish(15s);
+    EXPECT_EQ(r.exitCode, 4) << run.Dump();
+    EXPECT_EQ(run.Count(m_ports[0], StationState::kPortGone), 1) << run.Dump();
+    // Nothing was under way: no record.
+    EXPECT_TRUE(StoredRecords().isEmpty());
+}
+
 // ---- the station ----
 
 // Four ports, two controllers each in a row: every image intact, eight success records with
