@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <atomic>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -400,13 +401,26 @@ int RunRecords(const QStringList& arguments) {
                                loop.quit();
                            });
     } else {
-        // The rows are printed on the database's thread as they are read.
+        // The rows are printed on the database's thread as they are read; a long listing that
+        // keeps coming is not cut off, only one that stops.
         auto printer = std::make_shared<RecordPrinter>(format);
         auto failure = std::make_shared<QString>();
+        auto rows = std::make_shared<std::atomic<qint64>>(0);
+        auto watchdog = new QTimer(&loop);
+        qint64 seen = -1;
+        QObject::connect(watchdog, &QTimer::timeout, &loop, [rows, &seen, &loop] {
+            const qint64 now = rows->load();
+            if (now == seen)
+                loop.quit();
+            seen = now;
+        });
+        watchdog->start(kAnswerTimeoutMs / 2);
         recorder.Run(
-            [filter, printer, failure](RecordStore& store) {
-                if (store.QueryEach(filter,
-                                    [&printer](const OperationRecord& r) { return printer->Row(r); }))
+            [filter, printer, failure, rows](RecordStore& store) {
+                if (store.QueryEach(filter, [&printer, &rows](const OperationRecord& r) {
+                        rows->fetch_add(1, std::memory_order_relaxed);
+                        return printer->Row(r);
+                    }))
                     printer->End();
                 else
                     *failure = store.Error();
@@ -418,7 +432,8 @@ int RunRecords(const QStringList& arguments) {
                 loop.quit();
             });
     }
-    QTimer::singleShot(kAnswerTimeoutMs, &loop, &QEventLoop::quit);
+    if (summary || yield)
+        QTimer::singleShot(kAnswerTimeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     const RecorderEnd end = recorder.Close(kCloseBudgetMs);
     if (!answered || !error.isEmpty()) {

@@ -1,15 +1,27 @@
 #include "records/record_csv.h"
 
 #include <QDateTime>
+#include <limits>
 
 namespace {
 
 }  // namespace
 
 QString IsoLocalTime(qint64 ms) {
-    // With the offset, so that a sheet from two time zones still orders by the instant.
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+    // With the offset, so that a sheet from two time zones still orders by the instant. The
+    // zone's offset is looked up once per quarter hour (every zone's changes fall on one), as
+    // a long listing's neighbouring rows mostly share it.
+    constexpr qint64 kQuarterMs = 15 * 60 * 1000;
+    thread_local qint64 cachedQuarter = std::numeric_limits<qint64>::min();
+    thread_local int cachedOffset = 0;
+    const qint64 quarter = ms >= 0 ? ms / kQuarterMs : (ms - kQuarterMs + 1) / kQuarterMs;
+    if (quarter != cachedQuarter) {
+        cachedQuarter = quarter;
+        cachedOffset = QDateTime::fromMSecsSinceEpoch(quarter * kQuarterMs).toLocalTime()
+                           .offsetFromUtc();
+    }
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, cachedOffset)
+        .toString(Qt::ISODateWithMs);
 }
 
 QString SafeCell(const QString& text) {
