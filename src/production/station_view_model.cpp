@@ -17,6 +17,36 @@ bool IsStart(StationPhase phase) {
     }
 }
 
+// Names compared with their runs of digits as numbers, the rest without case.
+bool PortNameLess(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            const qulonglong x = a.mid(i, endA - i).toULongLong();
+            const qulonglong y = b.mid(j, endB - j).toULongLong();
+            if (x != y)
+                return x < y;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        const QChar x = a[i].toLower();
+        const QChar y = b[j].toLower();
+        if (x != y)
+            return x < y;
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 }  // namespace
 
 StationViewModel::StationViewModel(QObject* parent) : QObject(parent) {}
@@ -78,9 +108,10 @@ int StationViewModel::AddPort(const QString& port) {
     StationPortView view;
     view.port = port;
     view.state = m_running ? TileState::kWaiting : TileState::kStopped;
-    // Ports in the order of their names, so a tile keeps its place on the screen as others come.
-    const auto at = std::find_if(m_ports.begin(), m_ports.end(), [&port](const auto& other) {
-        return QString::compare(port, other.port, Qt::CaseInsensitive) < 0;
+    // Ports in the order of their names, numbers by value (ttyUSB2 before ttyUSB10), so a tile
+    // keeps its place on the screen as others come.
+    const auto at = std::find_if(m_ports.begin(), m_ports.end(), [&](const auto& other) {
+        return PortNameLess(port, other.port);
     });
     const int index = static_cast<int>(at - m_ports.begin());
     m_ports.insert(index, view);

@@ -150,6 +150,16 @@ private slots:
         QCOMPARE(model.Port("ttyUSB0")->failed + model.Port("ttyUSB0")->passed, 0);
     }
 
+    void portsInTheOrderOfTheirNames() {
+        StationViewModel model;
+        for (const char* port : {"ttyUSB10", "ttyUSB2", "COM3", "ttyACM0", "ttyUSB1", "COM12"})
+            model.AddPort(port);
+        QStringList order;
+        for (const StationPortView& view : model.Ports())
+            order << view.port;
+        QCOMPARE(order, (QStringList{"COM3", "COM12", "ttyACM0", "ttyUSB1", "ttyUSB2", "ttyUSB10"}));
+    }
+
     void tileShowsWhatAnOperatorReads() {
         StationViewModel model;
         model.RunStarted(1);
@@ -371,8 +381,11 @@ private slots:
     // and for the README).
     void pictures_data() {
         QTest::addColumn<bool>("chinese");
-        QTest::newRow("en") << false;
-        QTest::newRow("zh") << true;
+        QTest::addColumn<int>("ports");
+        QTest::newRow("en") << false << 4;
+        QTest::newRow("zh") << true << 4;
+        QTest::newRow("en-16") << false << 16;
+        QTest::newRow("zh-16") << true << 16;
     }
     void pictures() {
         const QString folder = qEnvironmentVariable("TARVIK_PICTURES_DIR");
@@ -389,7 +402,9 @@ private slots:
         StationWindowOptions options;
         options.mode = 2;
         options.file = image;
-        options.ports = {"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3"};
+        QFETCH(int, ports);
+        for (int i = 0; i < ports; ++i)
+            options.ports << QString("ttyUSB%1").arg(i);
         StationWindow window(options);
         HeardSounds heard;
         window.SetSounds(heard);
@@ -418,7 +433,7 @@ private slots:
         model.Apply(Event("ttyUSB2", StationPhase::kWaiting));
         const QString path =
             QDir(folder).filePath(QString("station-window-%1-%2.png")
-                                      .arg(chinese ? "zh" : "en")
+                                      .arg(QTest::currentDataTag())
                                       .arg(qEnvironmentVariable("QT_SCALE_FACTOR", "1")));
         QVERIFY(SaveWidgetPicture(window, path));
         window.Stop();
