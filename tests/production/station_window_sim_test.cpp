@@ -12,6 +12,7 @@
 
 #include "app/ui_language.h"
 #include "gui/gui_test_support.h"
+#include "link/fake_port_source.h"
 #include "production/production_views.h"
 #include "production/station_tile.h"
 #include "production/station_window.h"
@@ -222,6 +223,34 @@ private slots:
         QVERIFY(StopAndWait());
     }
 
+    void automaticPortsFollowTheCables() {
+        StartSims(2);
+        link_test::FakePortSource cables;
+        cables.m_ports = QStringList{m_ports[0], "ttyS0"};
+        const QByteArray image = RandomImage(3000, 27);
+        Open(image, {}, &cables);
+        QVERIFY(m_window->Start());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_window->Supervisor()->Status(m_ports[0]).state == StationState::kWaiting, 20000);
+        QCOMPARE(m_window->Model().Ports().size(), 1);
+        QVERIFY(m_window->Model().Port("ttyS0") == nullptr);
+        // A cable plugged in gets its tile and its worker.
+        cables.m_ports = QStringList{m_ports[0], m_ports[1], "ttyS0"};
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->Tile(m_ports[1]) != nullptr, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_window->Supervisor()->Status(m_ports[1]).state == StationState::kWaiting, 20000);
+        Sim(1).Announce();
+        QTRY_COMPARE_WITH_TIMEOUT(State(m_ports[1]), TileState::kPassed, 30000);
+        QVERIFY(Intact(1, image));
+        // A cable pulled: its lamp goes out; the other port is untouched.
+        cables.m_ports = QStringList{m_ports[1], "ttyS0"};
+        m_sims[0]->DropLink();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->Model().Port(m_ports[0])->cable, 20000);
+        QVERIFY(!m_window->Tile(m_ports[0])->LampLit());
+        QCOMPARE(State(m_ports[1]), TileState::kPassed);
+        QVERIFY(StopAndWait());
+    }
+
     // Four tiles at work in a real run, written where TARVIK_PICTURES_DIR says (the README's
     // picture): two passed, one downloading, one whose link dropped.
     void picture() {
@@ -271,7 +300,8 @@ private:
     }
     QString RecordsFile() const { return m_dir->filePath("records.sqlite"); }
 
-    void Open(const QByteArray& image, std::function<QString()> heldPort = {}) {
+    void Open(const QByteArray& image, std::function<QString()> heldPort = {},
+              PortSource* automaticPorts = nullptr) {
         const QString path = m_dir->filePath("fw.bin");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -280,7 +310,13 @@ private:
         StationWindowOptions options;
         options.mode = 2;
         options.file = path;
-        options.ports = m_ports;
+        if (automaticPorts == nullptr) {
+            options.ports = m_ports;
+        } else {
+            options.portSource = automaticPorts;
+            // Every listed port but the built-in serial port counts as the cable.
+            options.isCable = [](const QString& port) { return port != "ttyS0"; };
+        }
         options.delayTicks = 4;
         options.workerProgram = TARVIK_CLI_EXE;
         options.records = RecordsFile();
