@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include "app/profile_settings.h"
 #include "cli/cli_command.h"

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
+#include <utility>
 
 #include "records/postgres_record_store.h"
 #include "records/unsaved_records.h"

@@ -1,6 +1,7 @@
 #include "records/sqlite_record_store.h"
 
 #include <QDir>
+#include <QUrl>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QFileInfo>
@@ -17,11 +18,30 @@ void SqliteRecordStore::Configure(QSqlDatabase& db) {
     // Created on first use, folder and all.
     if (!m_readOnly)
         QDir().mkpath(QFileInfo(m_file).absolutePath());
-    db.setDatabaseName(m_file);
     QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
     if (m_readOnly)
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    if (m_immutable) {
+        // No one can write beside it, so SQLite is told the file does not change under it.
+        QUrl uri = QUrl::fromLocalFile(QFileInfo(m_file).absoluteFilePath());
+        uri.setQuery(QStringLiteral("immutable=1"));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+        options += QStringLiteral(";QSQLITE_OPEN_URI");
+    } else {
+        db.setDatabaseName(m_file);
+    }
     db.setConnectOptions(options);
+}
+
+bool SqliteRecordStore::Open() {
+    if (SqlRecordStore::Open())
+        return true;
+    // A WAL file in a folder the reader cannot write: its shared-memory file cannot be made,
+    // so it is read as it lies.
+    if (!m_readOnly || m_immutable || QFileInfo(QFileInfo(m_file).absolutePath()).isWritable())
+        return false;
+    m_immutable = true;
+    return SqlRecordStore::Open();
 }
 
 QString SqliteRecordStore::Where() const {

@@ -15,6 +15,7 @@ public:
     explicit SqliteRecordStore(const QString& file, bool outbox = false, bool readOnly = false);
 
     QString File() const { return m_file; }
+    bool Open() override;
 
     // Up to `limit` records still to forward, oldest first.
     std::optional<QList<OperationRecord>> Pending(int limit);
@@ -41,4 +42,5 @@ private:
     QString m_file;
     bool m_outbox;
     bool m_readOnly;
+    bool m_immutable = false;
 };

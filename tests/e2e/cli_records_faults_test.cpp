@@ -3,6 +3,8 @@
 // different time zones, and names typed to trick a spreadsheet. Each time the command ends
 // within its bound, no record is lost without a word, and what it says is true.
 
+#include <unistd.h>
+
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
@@ -259,6 +261,36 @@ TEST_F(CliRecordsFaultsTest, JsonListingsAreOneArrayAndHelpNamesTheCommand) {
         EXPECT_TRUE(help.out.startsWith("Usage: tarvik-cli " + command.join(' ') + " [options]"))
             << Describe(help);
     }
+}
+
+// A records file in a folder the user cannot write (a line's shared folder): the listing
+// reads it as it lies. Run as an unprivileged user where the tests run as root.
+TEST_F(CliRecordsFaultsTest, AFileInAFolderTheUserCannotWriteIsListed) {
+    const QString folder = m_cli.FilePath("shared");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString records = folder + "/records.sqlite";
+    ASSERT_EQ(Reset(records).exitCode, 0);
+    ASSERT_EQ(Reset(records).exitCode, 0);
+    const auto readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    const auto traversable = readOnly | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(m_cli.Dir(), traversable | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(records, readOnly));
+    ASSERT_TRUE(QFile::setPermissions(folder, traversable));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", "/tmp");
+    environment.insert("XDG_CONFIG_HOME", "/nonexistent/config");
+    environment.insert("XDG_DATA_HOME", "/nonexistent/data");
+    process.setProcessEnvironment(environment);
+    const QStringList args{"records", "--records", records, "--format", "csv"};
+    if (::geteuid() == 0)
+        process.start("runuser", QStringList{"-u", "nobody", "--", TARVIK_CLI_EXE} + args);
+    else
+        process.start(TARVIK_CLI_EXE, args);
+    const CliResult r = Cli::Finish(process, 30s);
+    QFile::setPermissions(folder, traversable | QFile::WriteOwner);
+    EXPECT_EQ(r.exitCode, 0) << Describe(r);
+    EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts).size(), 3) << Describe(r);
 }
 
 // With a line's server: a throwaway PostgreSQL cluster.
