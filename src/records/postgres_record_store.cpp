@@ -96,7 +96,7 @@ bool PostgresRecordStore::Prepare() {
         const char* name;
         const char* columns;
     } indexes[] = {{kCountIndex, "started_ms, outcome, station"},
-                   {kUnitIndex, "station, unit_id, started_ms"}};
+                   {kUnitIndex, "station, unit_id, started_ms, outcome"}};
     for (const auto& index : indexes) {
         if (!query.exec(QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = "
                                        "'operation_records' AND indexname = '%1'")

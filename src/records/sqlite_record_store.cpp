@@ -114,7 +114,7 @@ bool SqliteRecordStore::Prepare() {
         const char* name;
         const char* columns;
     } indexes[] = {{kCountIndex, "started_ms, outcome, station"},
-                   {kUnitIndex, "station, unit_id, started_ms"}};
+                   {kUnitIndex, "station, unit_id, started_ms, outcome"}};
     for (const auto& index : indexes) {
         if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = '%1'")
                             .arg(QLatin1String(index.name)))) {
