@@ -105,12 +105,10 @@ LineScope::LineScope(Recorder* recorder, const QString& station, QWidget* parent
                              .arg(UtcOffsetText()));
     m_chart->setRenderHint(QPainter::Antialiasing);
     m_chart->setMinimumHeight(220);
-    m_chart->chart()->legend()->setAlignment(Qt::AlignRight);
-    m_chart->chart()->setMargins(QMargins(4, 4, 4, 4));
+    BuildChart();
     m_failures->setToolTip(ProductionText("单击一行以列出这些记录", "Click a row to list its records"));
-    for (QTableWidget* table : {m_stations, m_failures, m_records})
-        table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_stations->horizontalHeader()->setStretchLastSection(true);
+    // Columns are fitted once after a table is filled: fitting them at every cell set costs the
+    // window's thread tens of milliseconds a refresh.
     m_failures->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_records->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
 
@@ -324,6 +322,7 @@ void LineScope::ShowFigures() {
 
 void LineScope::ShowStations() {
     const auto& stations = m_figures.stations;
+    m_stations->setUpdatesEnabled(false);
     m_stations->setRowCount(static_cast<int>(stations.size()));
     for (int row = 0; row < stations.size(); ++row) {
         const SummaryRow& station = stations[row];
@@ -342,34 +341,16 @@ void LineScope::ShowStations() {
         }
         m_stations->setItem(row, 3, Cell(yield, true));
     }
+    m_stations->resizeColumnsToContents();
+    m_stations->setUpdatesEnabled(true);
 }
 
-void LineScope::ShowChart() {
-    auto* chart = new QChart;
+void LineScope::BuildChart() {
+    QChart* chart = m_chart->chart();
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignRight);
-    auto* series = new QStackedBarSeries;
-    const QString dayPrefix = m_day.toString(Qt::ISODate) + QLatin1Char(' ');
-    int highest = 0;
-    QList<int> totals(24, 0);
-    for (auto it = m_figures.hours.cbegin(); it != m_figures.hours.cend(); ++it) {
-        auto* set = new QBarSet(it.key());
-        QList<qreal> counts(24, 0.0);
-        for (const SummaryRow& hour : it.value()) {
-            if (!hour.key.startsWith(dayPrefix))
-                continue;
-            const int h = hour.key.mid(dayPrefix.size(), 2).toInt();
-            if (h >= 0 && h < 24) {
-                counts[h] += static_cast<qreal>(hour.Total());
-                totals[h] += static_cast<int>(hour.Total());
-            }
-        }
-        set->append(counts);
-        series->append(set);
-    }
-    for (int total : totals)
-        highest = std::max(highest, total);
-    chart->addSeries(series);
+    m_series = new QStackedBarSeries;
+    chart->addSeries(m_series);
     // Twenty-four bars in a narrow chart: a label every third hour, at its bar.
     auto* hours = new QCategoryAxis;
     hours->setRange(-0.5, 23.5);
@@ -378,21 +359,57 @@ void LineScope::ShowChart() {
     for (int h = 0; h < 24; h += 3)
         hours->append(QString::number(h), h);
     hours->setGridLineVisible(false);
-    auto* counts = new QValueAxis;
-    counts->setRange(0, std::max(highest, 1));
-    counts->setLabelFormat(QStringLiteral("%d"));
-    counts->applyNiceNumbers();
+    m_counts = new QValueAxis;
+    m_counts->setLabelFormat(QStringLiteral("%d"));
+    m_counts->setRange(0, 1);
     chart->addAxis(hours, Qt::AlignBottom);
-    chart->addAxis(counts, Qt::AlignLeft);
-    series->attachAxis(hours);
-    series->attachAxis(counts);
-    QChart* old = m_chart->chart();
-    m_chart->setChart(chart);
-    delete old;
+    chart->addAxis(m_counts, Qt::AlignLeft);
+    m_series->attachAxis(hours);
+    m_series->attachAxis(m_counts);
+}
+
+void LineScope::ShowChart() {
+    // The bars are changed in place: building a chart afresh every 10 s costs the window's
+    // thread tens of milliseconds.
+    const QStringList stations = m_figures.hours.keys();
+    QStringList shown;
+    for (const QBarSet* set : m_series->barSets())
+        shown << set->label();
+    if (shown != stations) {
+        m_series->clear();
+        for (const QString& station : stations) {
+            auto* set = new QBarSet(station);
+            set->append(QList<qreal>(24, 0.0));
+            m_series->append(set);
+        }
+    }
+    const QString dayPrefix = m_day.toString(Qt::ISODate) + QLatin1Char(' ');
+    QList<int> totals(24, 0);
+    const QList<QBarSet*> sets = m_series->barSets();
+    for (int s = 0; s < sets.size(); ++s) {
+        QList<qreal> counts(24, 0.0);
+        for (const SummaryRow& hour : m_figures.hours.value(stations[s])) {
+            if (!hour.key.startsWith(dayPrefix))
+                continue;
+            const int h = hour.key.mid(dayPrefix.size(), 2).toInt();
+            if (h >= 0 && h < 24) {
+                counts[h] += static_cast<qreal>(hour.Total());
+                totals[h] += static_cast<int>(hour.Total());
+            }
+        }
+        for (int h = 0; h < 24; ++h) {
+            if (sets[s]->at(h) != counts[h])
+                sets[s]->replace(h, counts[h]);
+        }
+    }
+    const int highest = std::max(1, *std::max_element(totals.begin(), totals.end()));
+    m_counts->setRange(0, highest);
+    m_counts->applyNiceNumbers();
 }
 
 void LineScope::ShowFailures() {
     const auto& failures = m_figures.failures;
+    m_failures->setUpdatesEnabled(false);
     m_failures->setRowCount(static_cast<int>(failures.size()));
     for (int row = 0; row < failures.size(); ++row) {
         m_failures->setItem(row, 0, Cell(QString::number(failures[row].failed), true));
@@ -403,6 +420,8 @@ void LineScope::ShowFailures() {
         item->setToolTip(message);
         m_failures->setItem(row, 1, item);
     }
+    m_failures->resizeColumnToContents(0);
+    m_failures->setUpdatesEnabled(true);
 }
 
 void LineScope::ShowFailureRecords(const QString& message) {
@@ -438,6 +457,8 @@ void LineScope::ShowFailureRecords(const QString& message) {
                           m_records->setItem(row, 3, Cell(r.unitId));
                           m_records->setItem(row, 4, Cell(r.reason));
                       }
+                      for (int column = 0; column < 4; ++column)
+                          m_records->resizeColumnToContents(column);
                       emit failuresListed();
                   });
 }

@@ -18,6 +18,8 @@
 #include "records/record_filter.h"
 
 class QChartView;
+class QStackedBarSeries;
+class QValueAxis;
 class QDateEdit;
 class QLabel;
 class QTableWidget;
@@ -73,6 +75,7 @@ private:
     RecordFilter DayFilter() const;
     void ShowFigures();
     void ShowStations();
+    void BuildChart();
     void ShowChart();
     void ShowFailures();
     void ShowReach();
@@ -95,6 +98,8 @@ private:
     QLabel* m_hoursNote;
     QTableWidget* m_stations;
     QChartView* m_chart;
+    QStackedBarSeries* m_series = nullptr;
+    QValueAxis* m_counts = nullptr;
     QTableWidget* m_failures;
     QTableWidget* m_records;
 };
