@@ -84,9 +84,10 @@ int main(int argc, char* argv[]) {
         const struct {
             SummaryGrouping grouping;
             const char* name;
-        } groupings[] = {{SummaryGrouping::kDay, "day"},         {SummaryGrouping::kHour, "hour"},
-                         {SummaryGrouping::kStation, "station"}, {SummaryGrouping::kFirmware, "firmware"},
-                         {SummaryGrouping::kMessage, "message"}, {SummaryGrouping::kPort, "port"}};
+        } groupings[] = {
+            {SummaryGrouping::kDay, "day"},         {SummaryGrouping::kHour, "hour"},
+            {SummaryGrouping::kStation, "station"}, {SummaryGrouping::kFirmware, "firmware"},
+            {SummaryGrouping::kMessage, "message"}, {SummaryGrouping::kPort, "port"}};
         for (const auto& g : groupings) {
             QElapsedTimer t;
             t.start();

@@ -46,7 +46,8 @@ QString CommandOptions::HelpText() const {
     const QString program = QCoreApplication::arguments().value(0);
     const QString usage = QStringLiteral("Usage: ");
     if (text.startsWith(usage + program))
-        text.replace(0, usage.size() + program.size(), usage + QStringLiteral("tarvik-cli ") + m_name);
+        text.replace(0, usage.size() + program.size(),
+                     usage + QStringLiteral("tarvik-cli ") + m_name);
     return text;
 }
 

@@ -1,13 +1,13 @@
 // records: the production records as a table, CSV or JSON, and their counts per outcome.
 
 #include <QDateTime>
-#include <QFileInfo>
-#include <atomic>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <atomic>
 
 #include "cli/cli_command.h"
 #include "cli/cli_texts.h"
@@ -437,8 +437,9 @@ int RunRecords(const QStringList& arguments) {
     loop.exec();
     const RecorderEnd end = recorder.Close(kCloseBudgetMs);
     if (!answered || !error.isEmpty()) {
-        PrintError(Text(cli_text::kRecordsFailed)
-                       .arg(error.isEmpty() ? problems.value(0, Text(cli_text::kNoAnswer)) : error));
+        PrintError(
+            Text(cli_text::kRecordsFailed)
+                .arg(error.isEmpty() ? problems.value(0, Text(cli_text::kNoAnswer)) : error));
         return location.IsPostgres() ? kExitNoAnswer : kExitFileError;
     }
     if (const QString told = end.Describe(); !told.isEmpty())

@@ -30,13 +30,12 @@ void PostgresRecordStore::Configure(QSqlDatabase& db) {
     db.setDatabaseName(m_target.database);
     db.setUserName(m_target.user);
     // The driver joins these with spaces; no value holds ';' (the URL parser refuses that).
-    QStringList options{
-        QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds),
-        QStringLiteral("options=") +
-            Quoted(QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%2 "
-                                  "-c client_min_messages=warning")
-                       .arg(kStatementTimeoutMs)
-                       .arg(kLockTimeoutMs))};
+    QStringList options{QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds),
+                        QStringLiteral("options=") +
+                            Quoted(QStringLiteral("-c statement_timeout=%1 -c lock_timeout=%2 "
+                                                  "-c client_min_messages=warning")
+                                       .arg(kStatementTimeoutMs)
+                                       .arg(kLockTimeoutMs))};
     bool named = false;
     for (const auto& [key, value] : m_target.parameters) {
         options << key + QLatin1Char('=') + Quoted(value);

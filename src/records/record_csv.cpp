@@ -3,9 +3,7 @@
 #include <QDateTime>
 #include <limits>
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 QString IsoLocalTime(qint64 ms) {
     // With the offset, so that a sheet from two time zones still orders by the instant. The
@@ -17,8 +15,8 @@ QString IsoLocalTime(qint64 ms) {
     const qint64 quarter = ms >= 0 ? ms / kQuarterMs : (ms - kQuarterMs + 1) / kQuarterMs;
     if (quarter != cachedQuarter) {
         cachedQuarter = quarter;
-        cachedOffset = QDateTime::fromMSecsSinceEpoch(quarter * kQuarterMs).toLocalTime()
-                           .offsetFromUtc();
+        cachedOffset =
+            QDateTime::fromMSecsSinceEpoch(quarter * kQuarterMs).toLocalTime().offsetFromUtc();
     }
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, cachedOffset)
         .toString(Qt::ISODateWithMs);

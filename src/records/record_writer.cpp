@@ -85,7 +85,8 @@ void RecordWriter::Drain() {
         // said; an outbox that cannot be used is gone round.
         if (!busy && m_outbox && m_server) {
             if (!m_outboxProblemShown) {
-                emit failed(Store().Error() + QStringLiteral("; records go straight to the server"));
+                emit failed(Store().Error() +
+                            QStringLiteral("; records go straight to the server"));
                 m_outboxProblemShown = true;
             }
             done = SendDirect(batch);

@@ -23,9 +23,9 @@ class PostgresRecordStore;
 
 // How the writer ended.
 struct WriterEnd {
-    int unsaved = 0;       // records not committed when it ended
-    QString savedTo;       // the file they were kept in; empty with unsaved > 0: lost
-    QString lastProblem;   // why they were not committed
+    int unsaved = 0;      // records not committed when it ended
+    QString savedTo;      // the file they were kept in; empty with unsaved > 0: lost
+    QString lastProblem;  // why they were not committed
 };
 
 class RecordWriter : public QObject {

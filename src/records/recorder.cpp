@@ -15,14 +15,16 @@ Recorder* g_recorder = nullptr;
 QString RecorderEnd::Describe() const {
     QStringList parts;
     if (unsaved > 0 && !savedTo.isEmpty()) {
-        parts << QStringLiteral("%1 record(s) could not be stored (%2); kept in %3, stored at the "
-                                "next start")
+        parts << QStringLiteral(
+                     "%1 record(s) could not be stored (%2); kept in %3, stored at the "
+                     "next start")
                      .arg(unsaved)
                      .arg(problem.isEmpty() ? QStringLiteral("no answer in time") : problem,
                           QDir::toNativeSeparators(savedTo));
     } else if (unsaved > 0) {
-        parts << QStringLiteral("%1 record(s) LOST: they could not be stored (%2) nor kept in a "
-                                "file next to it")
+        parts << QStringLiteral(
+                     "%1 record(s) LOST: they could not be stored (%2) nor kept in a "
+                     "file next to it")
                      .arg(unsaved)
                      .arg(problem.isEmpty() ? QStringLiteral("no answer in time") : problem);
     }
@@ -128,7 +130,8 @@ RecorderEnd Recorder::Close(int budgetMs) {
     if (m_forwarder) {
         RecordForwarder* forwarder = m_forwarder.get();
         const int left = std::max<int>(static_cast<int>(deadline.remainingTime()), 100);
-        if (Stop(forwarder, *m_forwarderThread, [forwarder] { forwarder->Shutdown(); }, left)) {
+        if (Stop(
+                forwarder, *m_forwarderThread, [forwarder] { forwarder->Shutdown(); }, left)) {
             m_forwarder.reset();
             m_forwarderThread.reset();
         } else {

@@ -43,17 +43,16 @@ struct RecorderOptions {
 
 // How recording ended: records the store could not take, and what waits for the server.
 struct RecorderEnd {
-    int unsaved = 0;      // not committed to the store (or the outbox)
-    QString savedTo;      // the file of unsaved records next to it; empty with unsaved: lost
-    QString problem;      // why they were not committed
-    qint64 waiting = 0;   // with a server: records the outbox still holds for it
-    QString outboxFile;   // with a server: the outbox
+    int unsaved = 0;         // not committed to the store (or the outbox)
+    QString savedTo;         // the file of unsaved records next to it; empty with unsaved: lost
+    QString problem;         // why they were not committed
+    qint64 waiting = 0;      // with a server: records the outbox still holds for it
+    QString outboxFile;      // with a server: the outbox
     bool abandoned = false;  // a database did not answer in time and was left behind
 
     // One line for the user, empty when all is well.
     QString Describe() const;
 };
-
 
 class Recorder : public QObject {
     Q_OBJECT

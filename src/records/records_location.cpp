@@ -27,13 +27,27 @@ RecordsLocationResult Refuse(const QString& error) {
 // The connection parameters a URL may set besides host, port, dbname and user. Anything else
 // is refused: a parameter the tool sets itself (timeouts, options) or one that carries a secret.
 const QStringList& AllowedParameters() {
-    static const QStringList allowed{
-        "application_name", "sslmode",     "sslcert",         "sslkey",
-        "sslrootcert",      "sslcrl",      "sslcrldir",       "sslsni",
-        "requirepeer",      "gssencmode",  "krbsrvname",      "channel_binding",
-        "target_session_attrs", "keepalives", "keepalives_idle", "keepalives_interval",
-        "keepalives_count", "tcp_user_timeout", "passfile",   "service",
-        "hostaddr"};
+    static const QStringList allowed{"application_name",
+                                     "sslmode",
+                                     "sslcert",
+                                     "sslkey",
+                                     "sslrootcert",
+                                     "sslcrl",
+                                     "sslcrldir",
+                                     "sslsni",
+                                     "requirepeer",
+                                     "gssencmode",
+                                     "krbsrvname",
+                                     "channel_binding",
+                                     "target_session_attrs",
+                                     "keepalives",
+                                     "keepalives_idle",
+                                     "keepalives_interval",
+                                     "keepalives_count",
+                                     "tcp_user_timeout",
+                                     "passfile",
+                                     "service",
+                                     "hostaddr"};
     return allowed;
 }
 
@@ -63,8 +77,8 @@ RecordsLocationResult ParsePostgresUrl(const QString& text) {
     target.host = url.host();
     target.port = url.port(-1);
     if (!url.authority().isEmpty() && url.authority().endsWith(QLatin1Char(':'))) {
-        return Refuse(
-            QStringLiteral("%1 is not a valid PostgreSQL URL: the port is missing").arg(target.url));
+        return Refuse(QStringLiteral("%1 is not a valid PostgreSQL URL: the port is missing")
+                          .arg(target.url));
     }
     QString path = url.path(QUrl::FullyDecoded);
     if (path.startsWith(QLatin1Char('/')))

@@ -70,9 +70,8 @@ bool IsTimeGrouping(SummaryGrouping grouping) {
 
 QString LocalKey(qint64 quarter, SummaryGrouping grouping) {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(quarter * kQuarterMs).toLocalTime();
-    return grouping == SummaryGrouping::kDay
-               ? local.date().toString(Qt::ISODate)
-               : local.toString(QStringLiteral("yyyy-MM-dd HH:00"));
+    return grouping == SummaryGrouping::kDay ? local.date().toString(Qt::ISODate)
+                                             : local.toString(QStringLiteral("yyyy-MM-dd HH:00"));
 }
 
 QString GroupingKey(SummaryGrouping grouping) {
@@ -340,8 +339,9 @@ std::optional<QList<YieldRow>> SqlRecordStore::Yield(const RecordFilter& filter,
                              : QStringLiteral(" AND unit_id <> ''");
     // Each unit's attempts together, in order: only the current unit's days are held, so
     // memory does not grow with the number of units.
-    const QString sql = QStringLiteral("SELECT station, unit_id, started_ms, outcome FROM %1%2 "
-                                       "ORDER BY station, unit_id, started_ms")
+    const QString sql = QStringLiteral(
+                            "SELECT station, unit_id, started_ms, outcome FROM %1%2 "
+                            "ORDER BY station, unit_id, started_ms")
                             .arg(kTable, where);
     QSqlQuery query(m_db);
     query.setForwardOnly(true);

@@ -1,11 +1,11 @@
 #include "records/sqlite_record_store.h"
 
 #include <QDir>
-#include <QUrl>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QThread>
+#include <QUrl>
 #include <QVariant>
 
 SqliteRecordStore::SqliteRecordStore(const QString& file, bool outbox, bool readOnly)
@@ -79,8 +79,9 @@ bool SqliteRecordStore::Prepare() {
     const bool ours = applicationId == kApplicationId ||
                       (applicationId == 0 && (empty ? version == 0 : hasTable && version >= 1));
     if (!ours) {
-        return Fail(QStringLiteral("is another program's database, not a records file; it was "
-                                   "left as it is"));
+        return Fail(
+            QStringLiteral("is another program's database, not a records file; it was "
+                           "left as it is"));
     }
     if (version > kSchemaVersion) {
         return Fail(QStringLiteral("was written by a newer version of the tool (schema %1, this "
@@ -120,10 +121,9 @@ bool SqliteRecordStore::Prepare() {
                             .arg(QLatin1String(index.name)))) {
             return Fail(QStringLiteral("cannot open"), &query);
         }
-        if (!query.next() &&
-            !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                            .arg(QLatin1String(index.name), QLatin1String(kTable),
-                                 QLatin1String(index.columns)))) {
+        if (!query.next() && !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                             .arg(QLatin1String(index.name), QLatin1String(kTable),
+                                                  QLatin1String(index.columns)))) {
             return Fail(QStringLiteral("cannot write"), &query);
         }
     }

@@ -193,7 +193,8 @@ TEST_F(CliRecordsFaultsTest, StationsInTwoTimeZonesCountTheDaysTheirListingShows
                                        "--until", day, "--format", "csv"},
                                       env);
         ASSERT_EQ(counted.exitCode, 0) << Describe(counted);
-        const int listedRows = static_cast<int>(listed.out.split('\n', Qt::SkipEmptyParts).size()) - 1;
+        const int listedRows =
+            static_cast<int>(listed.out.split('\n', Qt::SkipEmptyParts).size()) - 1;
         const QStringList summaryRows = counted.out.split('\n', Qt::SkipEmptyParts).mid(1);
         int counts = 0;
         for (const QString& row : summaryRows) {
@@ -207,9 +208,9 @@ TEST_F(CliRecordsFaultsTest, StationsInTwoTimeZonesCountTheDaysTheirListingShows
 
 TEST_F(CliRecordsFaultsTest, NamesThatLookLikeFormulasStayTextAndTablesStayOneLinePerRecord) {
     const QString records = m_cli.FilePath("records.sqlite");
-    ASSERT_EQ(Reset(records, {"--station", "=HYPERLINK(\"http://x\",\"y\")", "--unit", "+1"})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        Reset(records, {"--station", "=HYPERLINK(\"http://x\",\"y\")", "--unit", "+1"}).exitCode,
+        0);
     ASSERT_EQ(Reset(records, {"--station", "@SUM(A1)", "--unit", "-2"}).exitCode, 0);
     ASSERT_EQ(Reset(records, {"--station", "线体一", "--unit", "a\nb"}).exitCode, 0);
 
@@ -259,8 +260,8 @@ TEST_F(CliRecordsFaultsTest, JsonListingsAreOneArrayAndHelpNamesTheCommand) {
     EXPECT_EQ(document.array()[2].toObject()["unit"].toString(), "U2");
     EXPECT_EQ(document.array()[2].toObject()["reason"].toString(), "sent RESET, not acknowledged");
 
-    for (const QStringList& command : {QStringList{"records"}, QStringList{"records", "summary"},
-                                       QStringList{"reset"}}) {
+    for (const QStringList& command :
+         {QStringList{"records"}, QStringList{"records", "summary"}, QStringList{"reset"}}) {
         const CliResult help = Run(QStringList(command) << "--help");
         EXPECT_TRUE(help.out.startsWith("Usage: tarvik-cli " + command.join(' ') + " [options]"))
             << Describe(help);
@@ -339,7 +340,8 @@ TEST_F(CliServerRecordsTest, AServerThatStopsAnsweringCostsTheCommandAtMostItsBo
     clock.start();
     const CliResult r = Reset(url);
     const qint64 took = clock.elapsed();
-    std::printf("reset with the server frozen: ended after %lld ms\n", static_cast<long long>(took));
+    std::printf("reset with the server frozen: ended after %lld ms\n",
+                static_cast<long long>(took));
     EXPECT_EQ(r.exitCode, 0) << Describe(r);
     EXPECT_LT(took, 15000) << Describe(r);
     const QStringList lines = RecordsLines(r);

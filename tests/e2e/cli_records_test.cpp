@@ -339,24 +339,23 @@ TEST_P(CliBadStoreTest, OneLineAndTheCommandStillRuns) {
 
 INSTANTIATE_TEST_SUITE_P(
     Stores, CliBadStoreTest,
-    testing::Values(BadStoreCase{"Folder", "DIR", "cannot open"},
-                    BadStoreCase{"CorruptFile", "CORRUPT", "not a database"},
-                    BadStoreCase{"MalformedUrl", "postgresql://db:port/records", "not a valid"},
-                    BadStoreCase{"PasswordInUrl", "postgresql://line:pw@db/records", "password"},
-                    BadStoreCase{"NoServer", "postgresql://line@/records?host=/nonexistent",
-                                 "server"},
-                    // A password smuggled into a parameter's name never reaches the server, and
-                    // the URL's values are not echoed.
-                    BadStoreCase{"SmuggledPassword",
-                                 "postgresql://user@/db?host=/nonexistent&application_name%3Dx"
-                                 "%20password=s3cret",
-                                 "password"},
-                    // A mistyped URL is refused, not made into a file of that name.
-                    BadStoreCase{"SchemeTypo", "postgresql:/line@dbhost/records", "postgresql://"},
-                    BadStoreCase{"SchemeWithoutColon", "postgresql//line@dbhost/records",
-                                 "postgresql://"},
-                    // Another program's database is refused and left byte for byte.
-                    BadStoreCase{"ForeignDatabase", "FOREIGN", "another program's database"}),
+    testing::Values(
+        BadStoreCase{"Folder", "DIR", "cannot open"},
+        BadStoreCase{"CorruptFile", "CORRUPT", "not a database"},
+        BadStoreCase{"MalformedUrl", "postgresql://db:port/records", "not a valid"},
+        BadStoreCase{"PasswordInUrl", "postgresql://line:pw@db/records", "password"},
+        BadStoreCase{"NoServer", "postgresql://line@/records?host=/nonexistent", "server"},
+        // A password smuggled into a parameter's name never reaches the server, and
+        // the URL's values are not echoed.
+        BadStoreCase{"SmuggledPassword",
+                     "postgresql://user@/db?host=/nonexistent&application_name%3Dx"
+                     "%20password=s3cret",
+                     "password"},
+        // A mistyped URL is refused, not made into a file of that name.
+        BadStoreCase{"SchemeTypo", "postgresql:/line@dbhost/records", "postgresql://"},
+        BadStoreCase{"SchemeWithoutColon", "postgresql//line@dbhost/records", "postgresql://"},
+        // Another program's database is refused and left byte for byte.
+        BadStoreCase{"ForeignDatabase", "FOREIGN", "another program's database"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliRecordsTest, ListsAndCountsWhatWasRecorded) {

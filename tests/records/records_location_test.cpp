@@ -14,7 +14,7 @@ struct ServerCase {
     int port;
     const char* database;
     const char* user;
-    const char* parameters;  // "key=value;..." as parsed
+    const char* parameters;           // "key=value;..." as parsed
     const char* described = nullptr;  // the URL in messages; null: as given
 };
 

@@ -179,8 +179,8 @@ QByteArray NewerSchemaFile() {
         db.setDatabaseName(path);
         db.open();
         QSqlQuery(db).exec("PRAGMA user_version = 99");
-        QSqlQuery(db).exec(QString("PRAGMA application_id = %1")
-                               .arg(SqliteRecordStore::kApplicationId));
+        QSqlQuery(db).exec(
+            QString("PRAGMA application_id = %1").arg(SqliteRecordStore::kApplicationId));
         db.close();
     }
     QSqlDatabase::removeDatabase("newer");
@@ -209,23 +209,21 @@ QByteArray ForeignFile(const QStringList& statements) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, SqliteBadFileTest,
-    testing::Values(BadFileCase{"Folder", "<dir>", "cannot open"},
-                    BadFileCase{"NotADatabase", QByteArray(8192, 'x'), "not a database"},
-                    BadFileCase{"TruncatedHeader", QByteArray("SQLite format 3\0\x10\0", 20),
-                                "cannot open"},
-                    BadFileCase{"NewerSchema", NewerSchemaFile(), "newer version"},
-                    BadFileCase{"AnotherProgramsDatabase",
-                                ForeignFile({"CREATE TABLE notes (id INTEGER, text TEXT)",
-                                             "INSERT INTO notes VALUES (1, 'keep me')",
-                                             "PRAGMA user_version = 1"}),
-                                "another program's database"},
-                    BadFileCase{"AnotherProgramsEmptyDatabase",
-                                ForeignFile({"PRAGMA application_id = 1234"}),
-                                "another program's database"},
-                    // Same table name, but not the tool's mark nor its schema version.
-                    BadFileCase{"ATableOfTheSameName",
-                                ForeignFile({"CREATE TABLE operation_records (x)"}),
-                                "another program's database"}),
+    testing::Values(
+        BadFileCase{"Folder", "<dir>", "cannot open"},
+        BadFileCase{"NotADatabase", QByteArray(8192, 'x'), "not a database"},
+        BadFileCase{"TruncatedHeader", QByteArray("SQLite format 3\0\x10\0", 20), "cannot open"},
+        BadFileCase{"NewerSchema", NewerSchemaFile(), "newer version"},
+        BadFileCase{
+            "AnotherProgramsDatabase",
+            ForeignFile({"CREATE TABLE notes (id INTEGER, text TEXT)",
+                         "INSERT INTO notes VALUES (1, 'keep me')", "PRAGMA user_version = 1"}),
+            "another program's database"},
+        BadFileCase{"AnotherProgramsEmptyDatabase", ForeignFile({"PRAGMA application_id = 1234"}),
+                    "another program's database"},
+        // Same table name, but not the tool's mark nor its schema version.
+        BadFileCase{"ATableOfTheSameName", ForeignFile({"CREATE TABLE operation_records (x)"}),
+                    "another program's database"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SqliteStoreTest, ALockedFileFailsTheWriteAndKeepsWhatWasThere) {
