@@ -100,12 +100,12 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
     m_table->setWordWrap(false);
-    // The reason column stretches; the others fit their rows as they arrive.
+    // The columns fit their rows as they arrive, the reason beside the outcome with more room
+    // than the others; the last column takes what is left.
     QHeaderView* header = m_table->horizontalHeader();
-    header->moveSection(RecordsTableModel::kReason, RecordsTableModel::kColumnCount - 1);
     header->setStretchLastSection(true);
-    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
-        if (!m_sizingColumns && column != RecordsTableModel::kReason)
+    connect(header, &QHeaderView::sectionResized, this, [this, header](int column) {
+        if (!m_sizingColumns && header->visualIndex(column) != header->count() - 1)
             m_userSizedColumns = true;
     });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &RecordsWindow::SizeColumns);
@@ -139,12 +139,11 @@ void RecordsWindow::SizeColumns() {
     if (m_userSizedColumns)
         return;
     m_sizingColumns = true;
-    for (int column = 0; column < m_model->columnCount(); ++column) {
-        if (column == RecordsTableModel::kReason)
-            continue;
+    for (int column = 0; column < m_model->columnCount() - 1; ++column) {
+        const int widest = column == RecordsTableModel::kReason ? kMaxReasonWidth : kMaxColumnWidth;
         m_table->resizeColumnToContents(column);
-        if (m_table->columnWidth(column) > kMaxColumnWidth)
-            m_table->setColumnWidth(column, kMaxColumnWidth);
+        if (m_table->columnWidth(column) > widest)
+            m_table->setColumnWidth(column, widest);
     }
     m_sizingColumns = false;
 }

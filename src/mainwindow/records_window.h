@@ -49,8 +49,10 @@ public:
     // The summary line at the top as shown.
     QString SummaryText() const;
 
-    // The widest a column grows to fit its rows; the reason column takes the rest.
+    // The widest a column grows to fit its rows; the reason may grow wider. The last column
+    // takes the rest.
     static constexpr int kMaxColumnWidth = 320;
+    static constexpr int kMaxReasonWidth = 560;
     // The user set a column's width: the window no longer sizes the columns.
     bool UserSizedColumns() const { return m_userSizedColumns; }
 

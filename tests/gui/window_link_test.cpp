@@ -331,6 +331,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!page.StaleShown(), 5000);
         QVERIFY(line->isHidden());
         QCOMPARE(page.Item<QLineEdit>(1010)->palette().color(QPalette::Text), live);
+        // The refused frames' count is not the next test's.
+        f.window.reset();
+        ResetLinkFlags();
     }
 
     // Asking for nothing is no silence: off the display page the values are not marked.
@@ -340,6 +343,8 @@ private slots:
         f.SetFaults([](sim::SimFaults& faults) { faults.badChecksumFrames = 1000000; });
         QTest::qWait(CTarvikDlg::kStaleAfterMs + 4 * CTarvikDlg::kTimerPeriodMs);
         QVERIFY(!f.window->Page5().StaleShown());
+        f.window.reset();
+        ResetLinkFlags();
     }
 
     void openChartPollsOffTheDisplayPage() {

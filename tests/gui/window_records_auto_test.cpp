@@ -535,9 +535,10 @@ private slots:
             // when the end of the transfer never reached the tool.
             QVERIFY2(success || !intact || endLost, said.constData());
             QVERIFY2(success || acknowledged < image.size() || endLost, said.constData());
-            // What the log box said is true of the controller.
-            QVERIFY2(record.reason.isEmpty() || (record.reason == lastPacketRefused && !intact),
+            // A failure says why; what the log box said is true of the controller.
+            QVERIFY2(success ? record.reason.isEmpty() : !record.reason.isEmpty(),
                      said.constData());
+            QVERIFY2(record.reason != lastPacketRefused || !intact, said.constData());
             if (thisRun.fault == Fault::kNakLast && !endLost) {
                 QVERIFY2(!success && record.reason == lastPacketRefused, said.constData());
             }
