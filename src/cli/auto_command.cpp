@@ -514,7 +514,7 @@ int RunAuto(const QStringList& arguments) {
         return *code;
     if (!parser.positionalArguments().isEmpty() ||
         (parser.isSet("events") && parser.value("events") != "jsonl")) {
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
     AutoModeSetup setup;

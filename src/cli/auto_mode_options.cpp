@@ -1,5 +1,6 @@
 #include "cli/auto_mode_options.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -26,7 +27,13 @@ const char* const kPassedOnSwitches[] = {"fast"};
 
 int UsageError(const QCommandLineParser& parser, const QString& message) {
     PrintError(message);
-    PrintError(parser.helpText().trimmed());
+    // The parser names the program by the path it was started with; the user typed the command.
+    QString help = parser.helpText().trimmed();
+    const QStringList arguments = QCoreApplication::arguments();
+    const QString started = QStringLiteral("Usage: ") + arguments.value(0);
+    if (help.startsWith(started))
+        help.replace(0, started.size(), QStringLiteral("Usage: tarvik-cli ") + arguments.value(1));
+    PrintError(help);
     return kExitUsage;
 }
 

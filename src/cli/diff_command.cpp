@@ -72,7 +72,7 @@ int RunDiff(const QStringList& arguments) {
     const QStringList files = parser.positionalArguments();
     const bool fromPort = !options.Link().port.isEmpty();
     if (files.size() != (fromPort ? 1 : 2)) {
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
 

@@ -42,7 +42,7 @@ int RunFlash(const QStringList& arguments) {
     const int timeoutSeconds = parser.value("timeout").toInt(&timeoutOk);
     const unsigned voltageCalib = parser.value("voltage-calib").toUInt(&calibOk);
     if (images.size() != 1 || !timeoutOk || timeoutSeconds <= 0 || !calibOk) {
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
 

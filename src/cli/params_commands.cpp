@@ -145,7 +145,7 @@ int RunWrite(const QStringList& arguments) {
         return *code;
     const QStringList files = options.Parser().positionalArguments();
     if (files.size() != 1) {
-        PrintError(options.Parser().helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
 
@@ -223,7 +223,7 @@ int RunCheck(const QStringList& arguments) {
     const QStringList files = parser.positionalArguments();
     const bool fromPort = !options.Link().port.isEmpty();
     if (fromPort == (files.size() == 1) || files.size() > 1) {
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
 

@@ -167,7 +167,7 @@ int RunStation(const QStringList& arguments) {
     }
     if (!parser.positionalArguments().isEmpty() ||
         (parser.isSet("events") && parser.value("events") != "jsonl")) {
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
     AutoModeSetup setup;

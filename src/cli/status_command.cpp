@@ -44,7 +44,7 @@ int RunStatus(const QStringList& arguments) {
         count = 10;
     if (!ok || mode < 0 || mode > 2 || count < 0 || seconds < 0 ||
         (parser.isSet("count") && parser.isSet("seconds"))) {
-        PrintError(parser.helpText().trimmed());
+        PrintError(options.HelpText());
         return kExitUsage;
     }
 
