@@ -20,6 +20,7 @@
 namespace {
 
 QString g_recordStation;
+QString g_recordsSetting;
 
 struct OwnText {
     const char* chinese;
@@ -51,6 +52,14 @@ void SetRecordStation(const QString& name) {
 
 QString RecordStation() {
     return g_recordStation.isEmpty() ? QSysInfo::machineHostName() : g_recordStation;
+}
+
+void SetRecordsSetting(const QString& where) {
+    g_recordsSetting = where;
+}
+
+QString RecordsSetting() {
+    return g_recordsSetting;
 }
 
 OperationRecords::OperationRecords(CTarvikDlg& window, ControllerLink& link,

@@ -21,6 +21,10 @@ class CTarvikDlg;
 // name. Set by the start-up; unset, the host name.
 void SetRecordStation(const QString& name);
 QString RecordStation();
+// Where the window's records go, as given (--records, else the per-user setting; empty: the
+// default file). The station window hands it to its workers unchanged.
+void SetRecordsSetting(const QString& where);
+QString RecordsSetting();
 
 class OperationRecords : public QObject {
     Q_OBJECT

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QThread>
+#include <algorithm>
 
 #include "app/fixed_texts.h"
 #include "app/language_switch.h"
@@ -31,7 +32,6 @@
 #include "mainwindow/main_window_template.h"
 #include "mainwindow/operation_records.h"
 #include "mainwindow/port_row.h"
-#include "mainwindow/records_window.h"
 #include "pages/cpage0.h"
 #include "pages/cpage1.h"
 #include "pages/cpage3.h"
@@ -39,6 +39,8 @@
 #include "pages/cpage6.h"
 #include "pages/parameter_files.h"
 #include "pages/parameter_pages.h"
+#include "production/production_views.h"
+#include "production/records_window.h"
 #include "records/recorder.h"
 #include "serial/serial_message_sink.h"
 #include "ui/app_icon.h"
@@ -156,6 +158,8 @@ CTarvikDlg::CTarvikDlg(ProfileSettings& settings, KeyState& keys, QWidget* paren
     connect(chart, &QShortcut::activated, this, &CTarvikDlg::ShowChart);
     auto* records = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(records, &QShortcut::activated, this, &CTarvikDlg::ShowRecords);
+    auto* station = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(station, &QShortcut::activated, this, &CTarvikDlg::ShowStation);
     connect(m_link.get(), &ControllerLink::statusReceived, m_chart,
             &LiveChartWindow::StatusReceived);
 }
@@ -633,6 +637,40 @@ void CTarvikDlg::ShowRecords() {
     m_recordsWindow->activateWindow();
 }
 
+void CTarvikDlg::ShowStation() {
+    if (m_stationWindow != nullptr) {
+        m_stationWindow->show();
+        m_stationWindow->raise();
+        m_stationWindow->activateWindow();
+        return;
+    }
+    m_stationWindow = OpenStationWindow(this, StationOptions());
+}
+
+StationWindowOptions CTarvikDlg::StationOptions() const {
+    StationWindowOptions options;
+    options.records = RecordsSetting();
+    options.station = RecordStation();
+    // The download group's settings as they stand: the station goes on from there.
+    if (const int mode = m_download->Mode(); mode >= 1 && mode <= 3)
+        options.mode = mode;
+    // The program loaded here is the station's too; the parameter files are chosen there.
+    if (options.mode == 2)
+        options.file = m_download->BinFilePath();
+    options.delayTicks = static_cast<int>(std::min(m_download->AutoDelay(), 65535u));
+    options.fast = m_link->FastDownload();
+    options.heldPort = [this] { return HeldPort(); };
+    return options;
+}
+
+StationWindow* CTarvikDlg::StationView() const {
+    return m_stationWindow;
+}
+
+QString CTarvikDlg::HeldPort() const {
+    return m_portRow && m_portRow->PortOpen() ? m_portRow->PortName() : QString();
+}
+
 void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     const bool chinese = Language() == UiLanguage::Chinese;
@@ -646,6 +684,8 @@ void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
         &CTarvikDlg::ShowCompareWithFile);
     menu.addAction(chinese ? QStringLiteral("生产记录…\tF5") : QStringLiteral("Records…\tF5"), this,
                    &CTarvikDlg::ShowRecords);
+    menu.addAction(chinese ? QStringLiteral("工位…\tF6") : QStringLiteral("Station…\tF6"), this,
+                   &CTarvikDlg::ShowStation);
     QAction* fast =
         menu.addAction(chinese ? QStringLiteral("快速下载") : QStringLiteral("Fast download"));
     fast->setCheckable(true);

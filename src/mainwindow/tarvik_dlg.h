@@ -24,6 +24,8 @@ class LiveChartWindow;
 class DownloadControl;
 class OperationRecords;
 class RecordsWindow;
+class StationWindow;
+struct StationWindowOptions;
 class ProcessLauncher;
 class SerialMessageBox;
 class PortRow;
@@ -85,6 +87,13 @@ public:
     OperationRecords& OperationLog() const { return *m_records; }
     // The records window once it was opened; null before.
     RecordsWindow* RecordsView() const { return m_recordsWindow; }
+    // The station window while it is open; null before and after.
+    StationWindow* StationView() const;
+    // The port this window holds open, empty while it is closed.
+    QString HeldPort() const;
+    // What the station window is opened with: this window's records and station, its download
+    // mode (1..3) and program, delay and fast download, and the port it holds.
+    StationWindowOptions StationOptions() const;
     ParameterPages& Parameters() const { return *m_parameters; }
     ParameterFiles& Files() const { return *m_files; }
     // The set last read from the controller or imported; none before the first.
@@ -144,6 +153,8 @@ public slots:
     void ShowChart();
     // The production records of this station and the line.
     void ShowRecords();
+    // The station window (every port at once, through worker processes); one at a time.
+    void ShowStation();
     void OnSaveConfigClicked();
     void OnImportConfigClicked();
     // Lists what the pages and the main window would change against the reference set, or
@@ -229,6 +240,7 @@ private:
     LiveChartWindow* m_chart = nullptr;
     std::unique_ptr<OperationRecords> m_records;
     RecordsWindow* m_recordsWindow = nullptr;
+    QPointer<StationWindow> m_stationWindow;
     QString m_pinnedPort;
     std::unique_ptr<ConnectSequence> m_connect;
     std::unique_ptr<ParamWriteSequence> m_paramWrite;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -13,6 +14,7 @@
 #include "link/port_source.h"
 #include "mainwindow/port_row.h"
 #include "mainwindow/tarvik_dlg.h"
+#include "production/production_views.h"
 #include "tarvik/window_recording.h"
 #include "ui/dialog_units.h"
 #include "ui/key_state.h"
@@ -27,6 +29,10 @@ int CTarvikApp::InitInstance() {
     }
     // Message boxes and menus in the same face as the dialogs.
     QApplication::setFont(DialogFont("MS Shell Dlg", 9));
+
+    if (m_options.stationWindow) {
+        return StationWindowRun(settings);
+    }
 
     NativeKeyState keys;
     // The demo's controller outlives the window that talks to it.
@@ -101,6 +107,32 @@ int CTarvikApp::InitInstance() {
         code = QApplication::exec();
     }
     return code;
+}
+
+StationWindowOptions CTarvikApp::StationOptions(const ProfileSettings& settings) const {
+    StationWindowOptions options;
+    if (m_options.mode) {
+        options.mode = *m_options.mode;
+    }
+    options.file = m_options.image;
+    options.ports = m_options.ports;
+    if (m_options.delay) {
+        options.delayTicks = static_cast<int>(std::min(*m_options.delay, 65535u));
+    }
+    options.fast = m_options.fast;
+    // The workers keep the records where the main window would.
+    options.records = m_options.records.isEmpty() ? settings.Records() : m_options.records;
+    options.station = m_options.station.isEmpty() ? settings.Station() : m_options.station;
+    return options;
+}
+
+int CTarvikApp::StationWindowRun(const ProfileSettings& settings) {
+    StationWindowOptions options = StationOptions(settings);
+    if (!m_options.screenshotPath.isEmpty()) {
+        return StationWindowScreenshot(std::move(options), m_options.screenshotPath) == 0 ? 0 : 3;
+    }
+    OpenStationWindow(nullptr, std::move(options));
+    return QApplication::exec();
 }
 
 int CTarvikApp::Screenshot(CTarvikDlg& window, const QString& livePort) {

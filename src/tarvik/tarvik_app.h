@@ -11,6 +11,8 @@
 #include "tarvik/window_options.h"
 
 class CTarvikDlg;
+class ProfileSettings;
+struct StationWindowOptions;
 
 class CTarvikApp {
 public:
@@ -24,6 +26,9 @@ public:
     int InitInstance();
 
 private:
+    // --station-window: the station window alone (or its picture).
+    int StationWindowRun(const ProfileSettings& settings);
+    StationWindowOptions StationOptions(const ProfileSettings& settings) const;
     // Renders the window; with `livePort` (demo mode) after opening it and reading the
     // controller.
     int Screenshot(CTarvikDlg& window, const QString& livePort);

@@ -14,7 +14,8 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
                                   QStringLiteral("zh|en"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
-        QStringLiteral("Render the main window to a PNG file and exit; needs no display."),
+        QStringLiteral("Render the main window (or the station window) to a PNG file and exit; "
+                       "needs no display."),
         QStringLiteral("FILE"));
     const QCommandLineOption tab(QStringLiteral("tab"),
                                  QStringLiteral("With --screenshot: the tab to show, 0..4."),
@@ -38,11 +39,14 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
     const QCommandLineOption mode(
         QStringLiteral("mode"),
         QStringLiteral("Download mode at start: 0 none, 1 automatic parameter writing, 2 "
-                       "automatic program writing, 3 automatic parameter reading."),
+                       "automatic program writing, 3 automatic parameter reading. With "
+                       "--station-window: 1, 2 or 3 (default 2)."),
         QStringLiteral("N"));
     const QCommandLineOption image(QStringLiteral("image"),
                                    QStringLiteral("Controller program file (.bin) to load at "
-                                                  "start."),
+                                                  "start. With --station-window: the mode's "
+                                                  "file (mode 1 the parameter file, mode 2 the "
+                                                  "program, mode 3 the reference set, optional)."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption delay(
         QStringLiteral("delay"),
@@ -68,8 +72,17 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
                        "until the database has it (default: the stored one, else records.sqlite "
                        "in the user's data folder)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption stationWindow(
+        QStringLiteral("station-window"),
+        QStringLiteral("Start into the station window instead of the main window: one mode and "
+                       "its file for every port, each port run by a tarvik-cli worker."));
+    const QCommandLineOption ports(
+        QStringLiteral("ports"),
+        QStringLiteral("With --station-window: the ports to run, separated by commas (default: "
+                       "every cable as it is plugged in and pulled)."),
+        QStringLiteral("a,b,..."));
     parser.addOptions({help, lang, screenshot, tab, unfold, reveal, demo, port, open, mode, image,
-                       delay, fast, records, station, outbox});
+                       delay, fast, records, station, outbox, stationWindow, ports});
 
     WindowOptionsResult result;
     if (!parser.parse(arguments)) {
@@ -143,6 +156,33 @@ WindowOptionsResult ParseWindowOptions(const QStringList& arguments) {
             return result;
         }
         options.delay = value;
+    }
+    options.stationWindow = parser.isSet(stationWindow);
+    for (const QString& name : parser.value(ports).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.isEmpty() && !options.ports.contains(trimmed))
+            options.ports << trimmed;
+    }
+    if (options.stationWindow) {
+        // The station window starts nothing by itself: a mode it cannot run is a usage error.
+        if (!options.badMode.isEmpty() || (options.mode && *options.mode == 0)) {
+            result.exitCode = 2;
+            result.error = QStringLiteral("--mode with --station-window takes 1, 2 or 3, not '%1'.")
+                               .arg(parser.value(mode));
+            return result;
+        }
+        // It never opens a port itself.
+        if (options.demo || !options.port.isEmpty() || parser.isSet(open)) {
+            result.exitCode = 2;
+            result.error = QStringLiteral(
+                "--station-window opens no port itself: use --ports instead of --port, --open "
+                "or --demo.");
+            return result;
+        }
+    } else if (parser.isSet(ports)) {
+        result.exitCode = 2;
+        result.error = QStringLiteral("--ports goes with --station-window.");
+        return result;
     }
     if (options.demo && !options.port.isEmpty()) {
         result.exitCode = 2;

@@ -27,6 +27,10 @@ struct WindowOptions {
     QString records;
     QString station;
     QString outbox;  // --outbox: with a server, the local outbox file
+    // --station-window: the station window instead of the main window, with `mode` (1..3),
+    // `image` as the mode's file, `delay`, `fast` and these ports (empty: every cable).
+    bool stationWindow = false;
+    QStringList ports;
 };
 
 struct WindowOptionsResult {

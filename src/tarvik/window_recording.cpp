@@ -28,6 +28,7 @@ WindowRecording::WindowRecording(const QString& recordsOption, const QString& st
     SetRecordStation(station.isEmpty() ? QSysInfo::machineHostName() : station);
 
     const QString where = recordsOption.isEmpty() ? settings.Records() : recordsOption;
+    SetRecordsSetting(where);
     const RecordsLocationResult location = ParseRecordsLocation(where);
     if (!location.location) {
         AppPrompts().Message(

@@ -1,4 +1,4 @@
-#include "mainwindow/records_window.h"
+#include "production/records_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,14 +9,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QSaveFile>
+#include <QScreen>
+#include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/ui_language.h"
-#include "mainwindow/records_table_model.h"
+#include "production/line_scope.h"
+#include "production/records_table_model.h"
 #include "records/recorder.h"
 #include "ui/prompts.h"
 
@@ -110,11 +112,22 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &RecordsWindow::SizeColumns);
 
+    // With a server, this station's records and the line's are two scopes of one window.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_summary);
-    layout->addWidget(m_problem);
-    layout->addLayout(filters);
-    layout->addWidget(m_table, 1);
+    QVBoxLayout* own = layout;
+    if (LineScope::Offered(m_recorder)) {
+        m_scopes = new QTabWidget(this);
+        auto* station = new QWidget(m_scopes);
+        own = new QVBoxLayout(station);
+        m_line = new LineScope(m_recorder, m_station, m_scopes);
+        m_scopes->addTab(station, T("本工位", "This station"));
+        m_scopes->addTab(m_line, T("产线", "Line"));
+        layout->addWidget(m_scopes, 1);
+    }
+    own->addWidget(m_summary);
+    own->addWidget(m_problem);
+    own->addLayout(filters);
+    own->addWidget(m_table, 1);
 
     connect(m_dayOn, &QCheckBox::toggled, this, [this](bool on) {
         m_day->setEnabled(on);
@@ -166,8 +179,9 @@ void RecordsWindow::FitScreen() {
     const QSize frame = frameGeometry().size() - size();
     const QSize fitted = size().boundedTo(room.size() - frame).expandedTo(minimumSizeHint());
     resize(fitted);
-    QRect placed(owner == this ? frameGeometry().topLeft() : owner->frameGeometry().center() -
-                                                               QPoint(fitted.width() / 2, fitted.height() / 2),
+    QRect placed(owner == this ? frameGeometry().topLeft()
+                               : owner->frameGeometry().center() -
+                                     QPoint(fitted.width() / 2, fitted.height() / 2),
                  fitted + frame);
     placed.moveRight(std::min(placed.right(), room.right()));
     placed.moveBottom(std::min(placed.bottom(), room.bottom()));
@@ -329,8 +343,9 @@ bool RecordsWindow::ExportCsv() {
     const QString initial = QStringLiteral("records-%1.csv")
                                 .arg(m_dayOn->isChecked() ? m_day->date().toString(Qt::ISODate)
                                                           : QStringLiteral("all"));
-    const QString path = AppPrompts().SaveFileName(FileKind::kRecordsExport, QStringLiteral("csv"), initial,
-                                                   T("CSV 文件 (*.csv)", "CSV files (*.csv)"));
+    const QString path =
+        AppPrompts().SaveFileName(FileKind::kRecordsExport, QStringLiteral("csv"), initial,
+                                  T("CSV 文件 (*.csv)", "CSV files (*.csv)"));
     if (path.isEmpty())
         return false;
     QSaveFile file(path);

@@ -3,7 +3,8 @@
 // top, the records below with filters for the day, the station, the operation and the outcome,
 // and an export to CSV. It can stay open beside the main window: records stored meanwhile join
 // the list as they arrive. Queries run on the recorder's threads; this window only waits for
-// their answer.
+// their answer. When the records go to the line's server, a second scope beside "This station"
+// shows the whole line (see LineScope); without a server this station is the line.
 
 #include <QDate>
 #include <QString>
@@ -19,6 +20,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTabWidget;
+class LineScope;
 class Recorder;
 class RecordsTableModel;
 
@@ -44,6 +47,10 @@ public:
     bool ExportCsv();
 
     const RecordsTableModel& Model() const { return *m_model; }
+    // The line's scope; null when it is not offered (no server).
+    LineScope* Line() const { return m_line; }
+    // The scopes "This station" and "Line"; null when only this station's is offered.
+    QTabWidget* Scopes() const { return m_scopes; }
     qint64 PassedToday() const { return m_passedToday; }
     qint64 FailedToday() const { return m_failedToday; }
     // The summary line at the top as shown.
@@ -89,6 +96,8 @@ private:
     QComboBox* m_outcome;
     QPushButton* m_export;
     QTableView* m_table;
+    QTabWidget* m_scopes = nullptr;
+    LineScope* m_line = nullptr;
     qint64 m_passedToday = 0;
     qint64 m_failedToday = 0;
     // Answers to an older query are dropped: a newer one was asked since.

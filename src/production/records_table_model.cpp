@@ -1,4 +1,4 @@
-#include "mainwindow/records_table_model.h"
+#include "production/records_table_model.h"
 
 #include "records/record_csv.h"
 

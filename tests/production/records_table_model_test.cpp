@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "mainwindow/records_table_model.h"
+#include "production/records_table_model.h"
 
 Q_DECLARE_METATYPE(RecordOperation)
 Q_DECLARE_METATYPE(RecordOutcome)
