@@ -239,6 +239,18 @@ std::optional<QList<OperationRecord>> SqlRecordStore::Query(const RecordFilter& 
     return records;
 }
 
+bool SqlRecordStore::RunRead(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+    // Forward only: the rows come as they are read (the server's driver too, row by row).
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return Fail(QStringLiteral("cannot read"), &query);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return Fail(QStringLiteral("cannot read"), &query);
+    return true;
+}
+
 bool SqlRecordStore::QueryEach(const RecordFilter& filter,
                                const std::function<bool(const OperationRecord&)>& row) {
     if (!Open())
@@ -246,19 +258,9 @@ bool SqlRecordStore::QueryEach(const RecordFilter& filter,
     QVariantList values;
     const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid")
                             .arg(Columns().join(','), kTable, WhereClause(filter, values));
-    // Forward only: the rows come as they are read (the server's driver too, row by row).
     QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        Fail(QStringLiteral("cannot read"), &query);
+    if (!RunRead(query, sql, values))
         return false;
-    }
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        Fail(QStringLiteral("cannot read"), &query);
-        return false;
-    }
     while (query.next()) {
         if (!row(FromRow(query)))
             return true;
@@ -279,17 +281,8 @@ std::optional<QList<SummaryRow>> SqlRecordStore::Summarise(const RecordFilter& f
         QStringLiteral("SELECT %1 AS k, outcome, COUNT(*) FROM %2%3 GROUP BY k, outcome")
             .arg(GroupingKey(grouping), kTable, WhereClause(filter, values));
     QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        Fail(QStringLiteral("cannot read"), &query);
+    if (!RunRead(query, sql, values))
         return std::nullopt;
-    }
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        Fail(QStringLiteral("cannot read"), &query);
-        return std::nullopt;
-    }
     QMap<QString, SummaryRow> rows;
     const bool byTime = IsTimeGrouping(grouping);
     // Neighbouring quarters mostly share their day or hour: convert each only once.
@@ -344,17 +337,8 @@ std::optional<QList<YieldRow>> SqlRecordStore::Yield(const RecordFilter& filter,
                             "ORDER BY station, unit_id, started_ms")
                             .arg(kTable, where);
     QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        Fail(QStringLiteral("cannot read"), &query);
+    if (!RunRead(query, sql, values))
         return std::nullopt;
-    }
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        Fail(QStringLiteral("cannot read"), &query);
-        return std::nullopt;
-    }
     QMap<QString, YieldRow> rows;
     QHash<qint64, QString> days;  // quarter hour -> local day
     QString station;

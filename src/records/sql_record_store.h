@@ -53,6 +53,8 @@ protected:
     // Records the failure (the query's, or the connection's when `query` is null) as the one
     // line Error() gives; returns false for convenience.
     bool Fail(const QString& what, const QSqlQuery* query = nullptr);
+    // Prepares `sql` forward-only with `values` bound and runs it; false after Fail.
+    bool RunRead(QSqlQuery& query, const QString& sql, const QVariantList& values);
     // Ends the transaction under way, if the connection still stands (a dropped one has none,
     // and the driver would complain).
     void Rollback();
