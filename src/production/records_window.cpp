@@ -111,6 +111,8 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
             m_userSizedColumns = true;
     });
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &RecordsWindow::SizeColumns);
+    // Before any row: the headers whole.
+    SizeColumns();
 
     // With a server, this station's records and the line's are two scopes of one window.
     auto* layout = new QVBoxLayout(this);

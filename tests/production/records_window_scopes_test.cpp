@@ -2,6 +2,7 @@
 // "Line" beside it when they go to a server (offered even while the server cannot be reached:
 // the scope then says so and shows this station's own records).
 
+#include <QDir>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +10,7 @@
 
 #include "app/ui_language.h"
 #include "production/line_scope.h"
+#include "production/production_views.h"
 #include "production/records_window.h"
 #include "records/recorder.h"
 #include "records/records_location.h"
@@ -74,6 +76,14 @@ private slots:
         tabs->setCurrentIndex(1);
         QTRY_VERIFY_WITH_TIMEOUT(!window.Line()->LineReachable(), 20000);
         QVERIFY(!window.Line()->ReachText().isEmpty());
+        // Both scopes, to look at, where TARVIK_PICTURES_DIR says.
+        if (const QString folder = qEnvironmentVariable("TARVIK_PICTURES_DIR"); !folder.isEmpty()) {
+            window.resize(1000, 620);
+            const QString name = QString("records-scopes-%1-%2.png").arg(chinese ? "zh" : "en");
+            QVERIFY(SaveWidgetPicture(window, QDir(folder).filePath(name.arg("line"))));
+            tabs->setCurrentIndex(0);
+            QVERIFY(SaveWidgetPicture(window, QDir(folder).filePath(name.arg("station"))));
+        }
     }
 };
 
