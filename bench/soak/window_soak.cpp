@@ -35,8 +35,10 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool Confirm(const QString&) override { return false; }
-    QString OpenFileName(const QString&) override { return {}; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString OpenFileName(FileKind, const QString&) override { return {}; }
+    QString SaveFileName(FileKind, const QString&, const QString&, const QString&) override {
+        return {};
+    }
     void Play(const QString&) override {}
     bool IsDown(SideKey) const override { return false; }
     std::optional<QStringList> ListPorts() override { return QStringList{}; }

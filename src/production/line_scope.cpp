@@ -362,6 +362,7 @@ void LineScope::BuildChart() {
     m_counts = new QValueAxis;
     m_counts->setLabelFormat(QStringLiteral("%d"));
     m_counts->setRange(0, 1);
+    m_counts->setTickCount(2);
     chart->addAxis(hours, Qt::AlignBottom);
     chart->addAxis(m_counts, Qt::AlignLeft);
     m_series->attachAxis(hours);
@@ -404,7 +405,12 @@ void LineScope::ShowChart() {
     }
     const int highest = std::max(1, *std::max_element(totals.begin(), totals.end()));
     m_counts->setRange(0, highest);
-    m_counts->applyNiceNumbers();
+    // Whole controllers only: a small count gets one tick per controller instead of repeated
+    // labels of a rounded fraction.
+    if (highest <= 4)
+        m_counts->setTickCount(highest + 1);
+    else
+        m_counts->applyNiceNumbers();
 }
 
 void LineScope::ShowFailures() {

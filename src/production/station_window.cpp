@@ -495,6 +495,10 @@ bool StationWindow::Start() {
                 &StationWindow::TakeEvent);
         connect(m_supervisor.get(), &StationSupervisor::finished, this,
                 &StationWindow::Finished);
+        // A pulled cable: its worker may be stopped before it noticed the port going, so the
+        // lamp goes out when the supervisor lets the port go, not only on the worker's word.
+        connect(m_supervisor.get(), &StationSupervisor::portRemoved, this,
+                [this](const QString& port) { m_model.SetCable(port, false); });
         const QString held = m_options.heldPort ? m_options.heldPort() : QString();
         if (m_options.ports.isEmpty()) {
             static SystemPortSource systemPorts;

@@ -11,15 +11,13 @@
 
 namespace {
 
+// The window's close waits no longer than this for the records.
+constexpr int kCloseBudgetMs = 3000;
+
 QString Say(const char* chinese, const char* english) {
     return QString::fromUtf8(CurrentUiLanguage() == UiLanguage::Chinese ? chinese : english);
 }
 
-}  // namespace
-
-namespace {
-// The window's close waits no longer than this for the records.
-constexpr int kCloseBudgetMs = 3000;
 }  // namespace
 
 WindowRecording::WindowRecording(const QString& recordsOption, const QString& stationOption,
