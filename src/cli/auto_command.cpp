@@ -457,7 +457,7 @@ void AutoRunner::ReadParameters() {
             file.write(save.m_file.data(), static_cast<qint64>(save.m_file.size())) ==
                 static_cast<qint64>(save.m_file.size()) &&
             file.commit()) {
-            saved = QStringLiteral("; ") + Text(station_text::kSavedAs).arg(path);
+            saved = QStringLiteral("; ") + Text(cli_text::kSaved).arg(path);
         } else {
             End(RecordOutcome::kFailed, Text(cli_text::kCannotWrite).arg(path, file.errorString()));
             return;
@@ -512,11 +512,6 @@ int RunAuto(const QStringList& arguments) {
     options.AddRecordOptions();
     if (auto code = options.Parse(arguments))
         return *code;
-    if (!parser.positionalArguments().isEmpty() ||
-        (parser.isSet("events") && parser.value("events") != "jsonl")) {
-        PrintError(options.HelpText());
-        return kExitUsage;
-    }
     AutoModeSetup setup;
     if (auto code = ReadAutoModeOptions(parser, setup))
         return *code;

@@ -18,6 +18,8 @@ constexpr CliText kBadMode{"--mode must be 1, 2 or 3", "--mode 必须是 1、2 �
 constexpr CliText kModeNeedsFile{"mode %1 needs %2", "模式 %1 需要 %2"};
 constexpr CliText kBadNumber{"%1 must be a whole number from %2 to %3",
                              "%1 必须是 %2 到 %3 之间的整数"};
+constexpr CliText kUnexpectedArgument{"unexpected argument: %1", "多余的参数：%1"};
+constexpr CliText kBadEvents{"--events takes only jsonl", "--events 只接受 jsonl"};
 constexpr CliText kNotAFolder{"%1 is not a folder that can be written",
                               "%1 不是可写入的文件夹"};
 
@@ -98,6 +100,11 @@ void AddAutoModeOptions(QCommandLineParser& parser) {
 }
 
 std::optional<int> ReadAutoModeOptions(const QCommandLineParser& parser, AutoModeSetup& setup) {
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError(parser,
+                          Text(kUnexpectedArgument).arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet("events") && parser.value("events") != QLatin1String("jsonl"))
+        return UsageError(parser, Text(kBadEvents));
     bool ok = false;
     setup.mode = parser.value("mode").toInt(&ok);
     if (!ok || setup.mode < 1 || setup.mode > 3)

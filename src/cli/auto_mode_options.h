@@ -36,8 +36,8 @@ struct AutoModeSetup {
 
 // --mode, --image, --params, --delay, --fast, --voltage-calib, --reference, --save-dir, --count.
 void AddAutoModeOptions(QCommandLineParser& parser);
-// Reads and checks them (the files are read here). The exit code after the message when they
-// are refused.
+// Reads and checks them (the files are read here), with the command's --events and the absence
+// of positional arguments. The exit code after the message when they are refused.
 std::optional<int> ReadAutoModeOptions(const QCommandLineParser& parser, AutoModeSetup& setup);
 // The mode options a station's worker gets, from the station's own: everything above but
 // --count, which the station counts over all ports.

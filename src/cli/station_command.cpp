@@ -165,11 +165,6 @@ int RunStation(const QStringList& arguments) {
         PrintError(Text(cli_text::kBadBaud));
         return kExitUsage;
     }
-    if (!parser.positionalArguments().isEmpty() ||
-        (parser.isSet("events") && parser.value("events") != "jsonl")) {
-        PrintError(options.HelpText());
-        return kExitUsage;
-    }
     AutoModeSetup setup;
     if (auto code = ReadAutoModeOptions(parser, setup))
         return *code;

@@ -17,7 +17,6 @@ inline constexpr CliText kCheckDiffers{"check value %1, the reference's %2: %3 f
                                        "校验值 %1，参考文件为 %2：%3 项不同"};
 inline constexpr CliText kCheckDiffersOne{"check value %1, the reference's %2: 1 field differs",
                                           "校验值 %1，参考文件为 %2：1 项不同"};
-inline constexpr CliText kSavedAs{"saved %1", "已保存 %1"};
 inline constexpr CliText kNotStarted{"the download could not start", "下载无法开始"};
 inline constexpr CliText kBadPorts{"--ports must be auto or a list of ports separated by commas",
                                    "--ports 必须是 auto 或以逗号分隔的串口列表"};

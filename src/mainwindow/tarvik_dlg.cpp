@@ -3,10 +3,8 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -28,7 +26,6 @@
 #include "download/download_control.h"
 #include "link/controller_link.h"
 #include "link/port_source.h"
-#include "mainwindow/about_dlg.h"
 #include "mainwindow/main_window_template.h"
 #include "mainwindow/operation_records.h"
 #include "mainwindow/port_row.h"
@@ -39,9 +36,6 @@
 #include "pages/cpage6.h"
 #include "pages/parameter_files.h"
 #include "pages/parameter_pages.h"
-#include "production/production_views.h"
-#include "production/records_window.h"
-#include "records/recorder.h"
 #include "serial/serial_message_sink.h"
 #include "ui/app_icon.h"
 #include "ui/c_number_text.h"
@@ -318,20 +312,6 @@ void CTarvikDlg::SetFastDownload(bool on, bool store) {
     m_link->SetFastDownload(on);
     if (store) {
         m_settings.SetFastDownload(on);
-    }
-}
-
-void CTarvikDlg::ShowCompare() {
-    if (!Busy()) {
-        ShowPendingRead();
-        m_files->Compare(m_reference);
-    }
-}
-
-void CTarvikDlg::ShowCompareWithFile() {
-    if (!Busy()) {
-        ShowPendingRead();
-        m_files->CompareWithFile();
     }
 }
 
@@ -617,84 +597,3 @@ void CTarvikDlg::UpdateCheckValueColour() {
     current->setPalette(colours);
 }
 
-void CTarvikDlg::ShowAbout() {
-    auto* about = new CAboutDlg(this);
-    about->setAttribute(Qt::WA_DeleteOnClose);
-    about->open();
-}
-
-void CTarvikDlg::ShowChart() {
-    m_chart->show();
-    m_chart->raise();
-    m_chart->activateWindow();
-}
-
-void CTarvikDlg::ShowRecords() {
-    if (m_recordsWindow == nullptr)
-        m_recordsWindow = new RecordsWindow(g_recorder, RecordStation(), this);
-    m_recordsWindow->show();
-    m_recordsWindow->raise();
-    m_recordsWindow->activateWindow();
-}
-
-void CTarvikDlg::ShowStation() {
-    if (m_stationWindow != nullptr) {
-        m_stationWindow->show();
-        m_stationWindow->raise();
-        m_stationWindow->activateWindow();
-        return;
-    }
-    m_stationWindow = OpenStationWindow(this, StationOptions());
-}
-
-StationWindowOptions CTarvikDlg::StationOptions() const {
-    StationWindowOptions options;
-    options.records = RecordsSetting();
-    options.station = RecordStation();
-    // The download group's settings as they stand: the station goes on from there.
-    if (const int mode = m_download->Mode(); mode >= 1 && mode <= 3)
-        options.mode = mode;
-    // The program loaded here is the station's too; the parameter files are chosen there.
-    if (options.mode == 2)
-        options.file = m_download->BinFilePath();
-    options.delayTicks = static_cast<int>(std::min(m_download->AutoDelay(), 65535u));
-    options.fast = m_link->FastDownload();
-    options.heldPort = [this] { return HeldPort(); };
-    return options;
-}
-
-StationWindow* CTarvikDlg::StationView() const {
-    return m_stationWindow;
-}
-
-QString CTarvikDlg::HeldPort() const {
-    return m_portRow && m_portRow->PortOpen() ? m_portRow->PortName() : QString();
-}
-
-void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    const bool chinese = Language() == UiLanguage::Chinese;
-    menu.addAction(chinese ? QStringLiteral("实时曲线\tF2") : QStringLiteral("Chart\tF2"), this,
-                   &CTarvikDlg::ShowChart);
-    menu.addAction(chinese ? QStringLiteral("与读取的参数比较\tF3")
-                           : QStringLiteral("Compare with the set read\tF3"),
-                   this, &CTarvikDlg::ShowCompare);
-    menu.addAction(
-        chinese ? QStringLiteral("与参数文件比较…") : QStringLiteral("Compare with a file…"), this,
-        &CTarvikDlg::ShowCompareWithFile);
-    menu.addAction(chinese ? QStringLiteral("生产记录…\tF5") : QStringLiteral("Records…\tF5"), this,
-                   &CTarvikDlg::ShowRecords);
-    menu.addAction(chinese ? QStringLiteral("工位…\tF6") : QStringLiteral("Station…\tF6"), this,
-                   &CTarvikDlg::ShowStation);
-    QAction* fast =
-        menu.addAction(chinese ? QStringLiteral("快速下载") : QStringLiteral("Fast download"));
-    fast->setCheckable(true);
-    fast->setChecked(m_link->FastDownload());
-    connect(fast, &QAction::toggled, this, [this](bool on) { SetFastDownload(on); });
-    const QString about = Tr(101);
-    if (!about.isEmpty()) {
-        menu.addSeparator();
-        menu.addAction(about + QStringLiteral("\tF1"), this, &CTarvikDlg::ShowAbout);
-    }
-    menu.exec(event->globalPos());
-}

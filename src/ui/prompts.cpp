@@ -28,32 +28,45 @@ bool DialogPrompts::Confirm(const QString& text) {
     return box.exec() == QMessageBox::Ok;
 }
 
-QString DialogPrompts::OpenFileName(FileKind kind, const QString& filters) {
+namespace {
+
+// The folder a dialog for `kind` starts in, and where its choice is kept.
+QString StartFolder(FileKind kind) {
     FileFolders* folders = AppFileFolders();
-    const QString start = folders != nullptr ? folders->StartFolder(kind) : DocumentsFolder();
-    const QString chosen = QFileDialog::getOpenFileName(DialogParent(), QString(), start, filters);
-    if (folders != nullptr) {
+    return folders != nullptr ? folders->StartFolder(kind) : DocumentsFolder();
+}
+
+QString Remembered(FileKind kind, const QString& chosen) {
+    if (FileFolders* folders = AppFileFolders(); folders != nullptr && !chosen.isEmpty()) {
         folders->Remember(kind, chosen);
     }
     return chosen;
 }
 
+}  // namespace
+
+QString DialogPrompts::OpenFileName(FileKind kind, const QString& filters) {
+    QFileDialog dialog(DialogParent(), QString(), StartFolder(kind), filters);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return Remembered(kind, RunFileDialog(dialog));
+}
+
 QString DialogPrompts::SaveFileName(FileKind kind, const QString& defaultSuffix,
                                     const QString& initialName, const QString& filters) {
-    FileFolders* folders = AppFileFolders();
-    const QString start = folders != nullptr ? folders->StartFolder(kind) : DocumentsFolder();
     QFileDialog dialog(DialogParent(), QString(),
-                       QDir::toNativeSeparators(QDir(start).filePath(initialName)), filters);
+                       QDir::toNativeSeparators(QDir(StartFolder(kind)).filePath(initialName)),
+                       filters);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(defaultSuffix);
+    return Remembered(kind, RunFileDialog(dialog));
+}
+
+QString DialogPrompts::RunFileDialog(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    const QString chosen = dialog.selectedFiles().constFirst();
-    if (folders != nullptr) {
-        folders->Remember(kind, chosen);
-    }
-    return chosen;
+    return dialog.selectedFiles().constFirst();
 }
 
 Prompts& AppPrompts() {

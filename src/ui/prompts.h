@@ -7,6 +7,7 @@
 
 #include "ui/file_folders.h"
 
+class QFileDialog;
 class QWidget;
 
 class Prompts {
@@ -32,6 +33,11 @@ public:
     QString OpenFileName(FileKind kind, const QString& filters) override;
     QString SaveFileName(FileKind kind, const QString& defaultSuffix, const QString& initialName,
                          const QString& filters) override;
+
+protected:
+    // Shows a prepared file dialog and waits for the user: the chosen file, or empty when they
+    // cancelled. Tests answer here instead, seeing the dialog exactly as the user would get it.
+    virtual QString RunFileDialog(QFileDialog& dialog);
 };
 
 // The prompts every window uses; DialogPrompts unless a test put its own in place.

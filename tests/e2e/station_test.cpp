@@ -610,7 +610,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"UnknownPortOption", {"--port", "a", "--mode", "2", "--image", "IMAGE"}, 2},
         BadInputCase{"PortNamedTwice", {"--ports", "a,b,a", "--mode", "2", "--image", "IMAGE"}, 2},
         BadInputCase{"EmptyPortName", {"--ports", "a,,b", "--mode", "2", "--image", "IMAGE"}, 2},
-        BadInputCase{"BadDelay", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--delay", "x"}, 2}),
+        BadInputCase{"BadDelay", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--delay", "x"}, 2},
+        BadInputCase{"StrayArgument", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "COM9"}, 2},
+        BadInputCase{"EventsNotJsonl", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--events", "xml"}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A named port that does not exist shows so on its row and is retried; the other port runs.

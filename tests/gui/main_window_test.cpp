@@ -17,7 +17,6 @@
 #include <QStyleOption>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -259,77 +258,53 @@ private slots:
 
     // The file dialogs start in the documents folder, then in the folder last used for their
     // kind of file, kept in the settings; never in the folder the program was started from.
+    // The real dialogs are built and configured as the user gets them; only the wait for the
+    // user is answered here, so that no test waits on a modal dialog.
     void fileDialogsStartInTheLastFolderOfTheirKind() {
         Fixture f(UiLanguage::English);
         QTemporaryDir work;
         QTemporaryDir images;
         QVERIFY(work.isValid() && images.isValid());
-        // Put back even when a check below fails: a test after this one must not meet the real
-        // dialogs (it would wait for a person) or this folder.
-        struct Restore {
-            Prompts* prompts = SetAppPrompts(nullptr);  // the real dialogs
-            QString folder = QDir::currentPath();
-            ~Restore() {
-                SetAppPrompts(prompts);
-                QDir::setCurrent(folder);
-            }
-        } restore;
-        QVERIFY(QDir::setCurrent(work.path()));
         const QString image = images.filePath(QStringLiteral("controller.bin"));
         QFile file(image);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("xyz") == 3);
         file.close();
 
-        QString seen;
-        // Answers the next file dialog: notes its folder, then picks `pick` or cancels.
-        const auto answer = [&seen](const QString& pick) {
-            seen.clear();
-            auto* poll = new QTimer;
-            poll->setInterval(20);
-            QObject::connect(poll, &QTimer::timeout, poll, [poll, pick, &seen] {
-                // Looked for among the visible windows rather than as the active modal one,
-                // which a busy machine may not have made active yet.
-                QFileDialog* dialog = nullptr;
-                for (QWidget* top : QApplication::topLevelWidgets()) {
-                    auto* open = qobject_cast<QFileDialog*>(top);
-                    if (open != nullptr && open->isVisible())
-                        dialog = open;
-                }
-                if (dialog == nullptr) {
-                    // The real prompts are on: any other dialog (a message) would wait for a
-                    // person forever. Close it and let the checks below fail instead.
-                    if (auto* other = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                        seen = QStringLiteral("an unexpected dialog: ") + other->windowTitle();
-                        other->reject();
-                    }
-                    return;
-                }
-                poll->stop();
-                poll->deleteLater();
-                seen = QDir(dialog->directory()).absolutePath();
-                if (pick.isEmpty()) {
-                    dialog->reject();
-                } else {
-                    dialog->selectFile(pick);
-                    static_cast<QDialog*>(dialog)->accept();
-                }
-            });
-            poll->start();
-        };
+        // Answers each dialog with the next pick (empty: cancel), noting where it started.
+        struct AnsweredDialogs : DialogPrompts {
+            QString pick;
+            QString seen;
+            QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+            QString RunFileDialog(QFileDialog& dialog) override {
+                seen = QDir(dialog.directory()).absolutePath();
+                mode = dialog.acceptMode();
+                return pick;
+            }
+        } dialogs;
+        struct Restore {
+            Prompts* prompts;
+            QString folder = QDir::currentPath();
+            ~Restore() {
+                SetAppPrompts(prompts);
+                QDir::setCurrent(folder);
+            }
+        } restore{SetAppPrompts(&dialogs)};
+        QVERIFY(QDir::setCurrent(work.path()));
 
-        answer(image);
+        dialogs.pick = image;
         QTest::mouseClick(f.window->Item<QAbstractButton>(1005), Qt::LeftButton);
-        QCOMPARE(seen, QDir(DocumentsFolder()).absolutePath());
-        QVERIFY(seen != QDir(work.path()).absolutePath());
+        QCOMPARE(dialogs.seen, QDir(DocumentsFolder()).absolutePath());
+        QVERIFY(dialogs.seen != QDir(work.path()).absolutePath());
+        QCOMPARE(dialogs.mode, QFileDialog::AcceptOpen);
         QCOMPARE(f.Text(1009), QDir::toNativeSeparators(image));
 
-        answer({});
+        dialogs.pick.clear();
         QTest::mouseClick(f.window->Item<QAbstractButton>(1005), Qt::LeftButton);
-        QCOMPARE(seen, QDir(images.path()).absolutePath());
+        QCOMPARE(dialogs.seen, QDir(images.path()).absolutePath());
+        QCOMPARE(f.Text(1009), QDir::toNativeSeparators(image));  // a cancel keeps the choice
         // Another kind of file keeps its own folder.
-        answer({});
         f.window->OnImportConfigClicked();
-        QCOMPARE(seen, QDir(DocumentsFolder()).absolutePath());
+        QCOMPARE(dialogs.seen, QDir(DocumentsFolder()).absolutePath());
 
         // Kept for the next run.
         ProfileSettings again(f.temp.settings->FilePath());
