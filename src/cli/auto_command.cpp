@@ -109,6 +109,8 @@ public:
 private:
     void Tick();
     void CheckPort();
+    // The port is gone: the operation under way fails with that, and the command ends.
+    void EndWithPortGone();
     void Interrupted();
     void StartDownload();
     void HandOver();
@@ -139,6 +141,8 @@ private:
     int m_handled = 0;
     bool m_booting = false;
     bool m_inStep = false;
+    // The port went while a step waited: the step stops at its wait, the end is told after it.
+    bool m_portGoneInStep = false;
     int m_lastPercent = -1;
     QElapsedTimer m_sinceProgress;
     QString m_cutReason;
@@ -260,6 +264,10 @@ void AutoRunner::Tick() {
             break;
     }
     m_inStep = false;
+    if (m_portGoneInStep) {
+        EndWithPortGone();
+        return;
+    }
     // Ready for the next controller once the last one's hold-off is over: said once.
     if (!m_done && !m_record && !m_booting && IsOutcomeState(m_state) && g_autoHoldoff == 0 &&
         g_autoRunStarted == 0)
@@ -267,8 +275,19 @@ void AutoRunner::Tick() {
 }
 
 void AutoRunner::CheckPort() {
-    if (!m_watchPort || PortPresent(m_port))
+    if (!m_watchPort || m_portGoneInStep || PortPresent(m_port))
         return;
+    if (m_inStep) {
+        // Only from inside a step's wait: ending the record here would leave the step writing
+        // into a record that is gone.
+        m_portGoneInStep = true;
+        m_session.CutWaits();
+        return;
+    }
+    EndWithPortGone();
+}
+
+void AutoRunner::EndWithPortGone() {
     ControllerLink& link = m_session.Controller();
     const QString gone = Text(station_text::kPortGone);
     if (m_record) {
@@ -364,6 +383,8 @@ void AutoRunner::WriteParameters() {
     ParameterBlock current{};
     int seen = 0;
     const ReadOutcome read = m_session.ConnectAndRead(current, &seen);
+    if (m_portGoneInStep)
+        return;
     if (InterruptRequested()) {
         End(RecordOutcome::kCancelled, InterruptReason());
         Done(kExitOk);
@@ -401,6 +422,10 @@ void AutoRunner::WriteParameters() {
         return frame;
     });
     m_session.WaitUntil([&] { return !write.Running(); }, kWriteWaitMs);
+    if (m_portGoneInStep) {
+        write.Cancel();
+        return;
+    }
     m_record->checkValue = QString::number(ParamCheckValue(g_paramWriteFrames));
     if (InterruptRequested()) {
         write.Cancel();
@@ -423,6 +448,8 @@ void AutoRunner::ReadParameters() {
     ParameterBlock blocks{};
     int seen = 0;
     const ReadOutcome outcome = m_session.ConnectAndRead(blocks, &seen);
+    if (m_portGoneInStep)
+        return;
     if (InterruptRequested()) {
         End(RecordOutcome::kCancelled, InterruptReason());
         Done(kExitOk);

@@ -56,7 +56,7 @@ bool ControllerSession::WaitUntil(const std::function<bool()>& done, int timeout
     // A request to stop ends every wait: the command then abandons what it was doing.
     const QMetaObject::Connection stop =
         QObject::connect(&Interrupts(), &InterruptNotifier::requested, &loop, &QEventLoop::quit);
-    while (!done() && !InterruptRequested() && elapsed.elapsed() < timeoutMs) {
+    while (!done() && !InterruptRequested() && !m_waitsCut && elapsed.elapsed() < timeoutMs) {
         QTimer::singleShot(kPollMs, &loop, &QEventLoop::quit);
         loop.exec();
     }

@@ -42,9 +42,11 @@ public:
     // The link underneath, for its signals and the download.
     ControllerLink& Controller() { return *m_link; }
 
-    // Runs the event loop until `done` holds, the time is up or the program is asked to stop
-    // (InterruptRequested); returns done().
+    // Runs the event loop until `done` holds, the time is up, the program is asked to stop
+    // (InterruptRequested) or the waits were cut; returns done().
     bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+    // Ends the wait under way and every later one at once: the port is gone, nothing will come.
+    void CutWaits() { m_waitsCut = true; }
 
     // Connects as the window does (up to four "LDGET" a second apart) and collects the seven
     // parameter blocks of the answer. `blocksSeen` tells how many arrived.
@@ -60,5 +62,6 @@ private:
     std::unique_ptr<ControllerLink> m_link;
     ParameterBlock m_blocks{};
     unsigned m_blockMask = 0;
+    bool m_waitsCut = false;
     std::function<void(const LiveStatus&)> m_statusObserver;
 };

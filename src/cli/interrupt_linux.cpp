@@ -42,4 +42,7 @@ void InstallInterruptHandlers() {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A reader that went away (a station that died, `| head`) must not kill a command in the
+    // middle of an operation before its record is written: writes fail instead.
+    ::signal(SIGPIPE, SIG_IGN);
 }

@@ -244,7 +244,10 @@ int RunStation(const QStringList& arguments) {
                      });
     TableView view(supervisor, what);
     QEventLoop loop;
-    QObject::connect(&supervisor, &StationSupervisor::finished, &loop, &QEventLoop::quit);
+    // Queued: a stop before the loop runs (a request at start, no port yet) finishes at once,
+    // and a quit before exec() would be lost.
+    QObject::connect(&supervisor, &StationSupervisor::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
     QObject::connect(&Interrupts(), &InterruptNotifier::requested, &supervisor,
                      [&supervisor] { supervisor.Stop(); });
     if (table)

@@ -1,6 +1,8 @@
 // The main window's context menu and the windows it opens: the chart, the comparisons, the
-// records, the station and About. Each opens once and comes to the front when asked again.
+// records, the station and About. Each opens once and comes to the front when asked again; a
+// running station is stopped as its own window stops it before the main window closes.
 
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <algorithm>
@@ -16,7 +18,9 @@
 #include "pages/parameter_files.h"
 #include "production/production_views.h"
 #include "production/records_window.h"
+#include "production/station_window.h"
 #include "records/recorder.h"
+#include "ui/c_number_text.h"
 
 namespace {
 
@@ -75,7 +79,9 @@ StationWindowOptions CTarvikDlg::StationOptions() const {
     // The program loaded here is the station's too; the parameter files are chosen there.
     if (options.mode == 2)
         options.file = m_download->BinFilePath();
-    options.delayTicks = static_cast<int>(std::min(m_download->AutoDelay(), 65535u));
+    // The delay as typed, whether or not a download has taken it yet.
+    const unsigned delay = ScanUnsigned(Controls().Text(1023)).value_or(m_download->AutoDelay());
+    options.delayTicks = static_cast<int>(std::min(delay, 65535u));
     options.fast = m_link->FastDownload();
     options.heldPort = [this] { return HeldPort(); };
     return options;
@@ -115,4 +121,17 @@ void CTarvikDlg::contextMenuEvent(QContextMenuEvent* event) {
         menu.addAction(about + QStringLiteral("\tF1"), this, &CTarvikDlg::ShowAbout);
     }
     menu.exec(event->globalPos());
+}
+
+void CTarvikDlg::closeEvent(QCloseEvent* event) {
+    // A running station ends as its own window ends it: asked first, its operations cancelled
+    // and recorded. This window follows once the station window has gone.
+    if (m_stationWindow != nullptr && m_stationWindow->Running()) {
+        event->ignore();
+        if (!m_stationWindow->close() && m_stationWindow->ClosingAfterStop())
+            connect(m_stationWindow, &QObject::destroyed, this, &QWidget::close,
+                    static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+        return;
+    }
+    TemplateWidget::closeEvent(event);
 }

@@ -182,6 +182,7 @@ protected:
     void DoDataExchange(DataExchange& exchange) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreatePages();

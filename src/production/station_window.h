@@ -70,6 +70,8 @@ public:
     bool Start();
     void Stop();
     bool Running() const;
+    // A close was accepted while the station ran: the window closes once its workers have ended.
+    bool ClosingAfterStop() const { return m_closeAfterStop; }
 
     const StationViewModel& Model() const { return m_model; }
     StationViewModel& Model() { return m_model; }

@@ -1,9 +1,6 @@
-// The receive thread's side of a device on Windows: overlapped ReadFile with comm timeouts, and
-// WriteFile for the writes. The thread waits on its read and its wake-up at once.
-//
-// A burst is read in two kinds of read, so that it is timed from its first byte as on Linux: a
-// first read that returns as soon as any byte is there (the burst's start), then reads of at
-// most kSilenceMs that add to it; one that brings nothing is the silence that ends the burst.
+// The receive thread's side of a device on Windows: overlapped ReadFile with comm timeouts, which
+// give the burst rule directly (a read ends after kSilenceMs without a byte, or when the buffer
+// is full), and WriteFile for the writes. The thread waits on its read and its wake-up at once.
 //
 // Not QSerialPort's reading: that waits on the comm events, which some drivers (and Wine with a
 // pseudo-terminal behind the port) never signal, while ReadFile with timeouts works everywhere.
@@ -19,6 +16,9 @@
 #include "serial/serial_worker.h"
 
 namespace {
+
+// While the link wants bytes as they arrive, a read ends after this much silence instead.
+constexpr DWORD kPromptSilenceMs = 1;
 
 QString SystemMessage(DWORD code) {
     wchar_t* text = nullptr;
@@ -70,12 +70,8 @@ public:
     int WriteNow(const std::uint8_t* data, std::uint32_t length) override;
 
 private:
-    // The first read of a burst waits for its first byte; the rest add to it.
-    enum class ReadKind { kFirstByte, kRest };
-
     bool Configure();
-    bool SetReadKind(ReadKind kind);
-    void DeliverBurst();
+    bool SetSilence(DWORD milliseconds);
     void StartRead();
     void FinishRead();
     void CancelRead();
@@ -90,10 +86,8 @@ private:
     HANDLE m_writeDone = nullptr;
     OVERLAPPED m_read{};
     bool m_reading = false;
-    ReadKind m_readKind = ReadKind::kRest;  // set at the port's configuration
+    DWORD m_silence = 0;
     std::vector<std::uint8_t> m_buffer;
-    DWORD m_burstBytes = 0;        // the burst so far, at the buffer's start
-    ULONGLONG m_burstStart = 0;    // when its first byte was read
     bool m_failed = false;
     // The last write left bytes in the driver: the next one purges them first.
     bool m_writeIncomplete = false;
@@ -156,28 +150,25 @@ bool WindowsSerialWorker::Configure() {
     }
     const DWORD queue = std::max<DWORD>(4096, m_config.readSize * 2);
     ::SetupComm(m_port, queue, 4096);
-    if (!SetReadKind(ReadKind::kFirstByte)) {
+    if (!SetSilence(kSilenceMs)) {
         return false;
     }
     ::PurgeComm(m_port, PURGE_RXABORT | PURGE_RXCLEAR | PURGE_TXABORT | PURGE_TXCLEAR);
     return true;
 }
 
-// The first read returns as soon as a byte is there, or after kBurstLimitMs with nothing on an
-// idle line (it is simply asked again). The rest last kSilenceMs at most, whatever comes.
-bool WindowsSerialWorker::SetReadKind(ReadKind kind) {
+// A read ends after `milliseconds` without a byte once one came, or kBurstLimitMs after it began
+// (with nothing, on an idle line: it is simply asked again). Windows counts that limit from the
+// read's start, not the burst's, so now and then a burst is handed over in two parts; the frame
+// parser takes frames across bursts. Writes are bounded by their own wait.
+bool WindowsSerialWorker::SetSilence(DWORD milliseconds) {
     COMMTIMEOUTS timeouts{};
-    if (kind == ReadKind::kFirstByte) {
-        timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(kBurstLimitMs);
-    } else {
-        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(kSilenceMs);
-    }
+    timeouts.ReadIntervalTimeout = milliseconds;
+    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(kBurstLimitMs);
     if (!::SetCommTimeouts(m_port, &timeouts)) {
         return false;
     }
-    m_readKind = kind;
+    m_silence = milliseconds;
     return true;
 }
 
@@ -208,16 +199,18 @@ void WindowsSerialWorker::OnWake() {
 }
 
 void WindowsSerialWorker::StartRead() {
-    const ReadKind kind = m_burstBytes == 0 ? ReadKind::kFirstByte : ReadKind::kRest;
-    if (kind != m_readKind && !SetReadKind(kind)) {
-        ::Sleep(static_cast<DWORD>(kSilenceMs));  // a refused setting is no reason to spin
-        return;
+    // The fast download wants its acknowledgements at once; what Windows offers is a shorter
+    // silence. It takes effect from the next read.
+    const bool prompt = m_config.deliverPromptly && m_config.deliverPromptly();
+    const DWORD silence = prompt ? kPromptSilenceMs : static_cast<DWORD>(kSilenceMs);
+    if (silence != m_silence) {
+        SetSilence(silence);
     }
     m_read = OVERLAPPED{};
     m_read.hEvent = m_readDone;
     ::ResetEvent(m_readDone);
-    if (::ReadFile(m_port, m_buffer.data() + m_burstBytes,
-                   static_cast<DWORD>(m_buffer.size()) - m_burstBytes, nullptr, &m_read) ||
+    if (::ReadFile(m_port, m_buffer.data(), static_cast<DWORD>(m_buffer.size()), nullptr,
+                   &m_read) ||
         ::GetLastError() == ERROR_IO_PENDING) {
         m_reading = true;  // done or not, the event tells
         return;
@@ -247,26 +240,10 @@ void WindowsSerialWorker::FinishRead() {
         return;
     }
     if (got == 0) {
-        DeliverBurst();  // the silence after a burst, or an idle line
-        return;
+        return;  // an idle line
     }
-    if (m_burstBytes == 0) {
-        m_burstStart = ::GetTickCount64();
-    }
-    m_burstBytes += got;
-    // The fast download wants its acknowledgements the moment they come.
-    const bool prompt = m_config.deliverPromptly && m_config.deliverPromptly();
-    if (prompt || m_burstBytes == m_buffer.size() ||
-        ::GetTickCount64() - m_burstStart >= static_cast<ULONGLONG>(kBurstLimitMs)) {
-        DeliverBurst();
-    }
-}
-
-void WindowsSerialWorker::DeliverBurst() {
-    const DWORD bytes = m_burstBytes;
-    m_burstBytes = 0;
-    if (bytes > 0 && m_config.onReceive && !m_session.StopRequested()) {
-        m_config.onReceive(m_config.owner, m_buffer.data(), bytes);
+    if (m_config.onReceive && !m_session.StopRequested()) {
+        m_config.onReceive(m_config.owner, m_buffer.data(), got);
     }
 }
 

@@ -46,6 +46,10 @@ void PortWorker::Kill() {
         m_process.kill();
 }
 
+bool PortWorker::WaitForEnd(int milliseconds) {
+    return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(milliseconds);
+}
+
 void PortWorker::ReadEvents() {
     m_pending += m_process.readAllStandardOutput();
     qsizetype start = 0;

@@ -23,6 +23,8 @@ public:
     // Asks the worker to end: its operation under way ends as a cancelled record.
     void RequestStop();
     void Kill();
+    // Waits up to `milliseconds` for the process to end; true once it has (or never ran).
+    bool WaitForEnd(int milliseconds);
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
     qint64 ProcessId() const { return m_process.processId(); }
 

@@ -1,6 +1,7 @@
 #include "station/station_supervisor.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include "link/port_source.h"
 #include "records/recorder.h"
@@ -31,8 +32,20 @@ StationSupervisor::StationSupervisor(StationOptions options, QObject* parent)
 }
 
 StationSupervisor::~StationSupervisor() {
-    // Workers die with their objects; the records handed over are committed by the recorder's
-    // destructor.
+    // Without a Stop (the program is ending): the workers are asked as Stop asks them, so their
+    // operations end as cancelled records of their own, and none of their signals reaches this
+    // object any more. One that has not ended in time is killed with its object, and its
+    // operation recorded here; the recorder's destructor commits that.
+    QDeadlineTimer deadline(m_options.stopTimeoutMs);
+    for (PortWorker* worker : std::as_const(m_workers)) {
+        worker->disconnect(this);
+        worker->RequestStop();
+    }
+    for (auto it = m_workers.cbegin(); it != m_workers.cend(); ++it) {
+        const int left = static_cast<int>(deadline.remainingTime());
+        if (!(*it)->WaitForEnd(left) && m_operations.contains(it.key()))
+            WriteWorkerEndedRecord(m_operations.value(it.key()), QString::fromLatin1(kWorkerEnded));
+    }
     qDeleteAll(m_workers);
     m_workers.clear();
 }
@@ -154,8 +167,7 @@ void StationSupervisor::StartWorker(const QString& port) {
         connect(worker, &PortWorker::eventReceived, this, &StationSupervisor::TakeEvent);
         connect(worker, &PortWorker::ended, this,
                 [this, port](bool crashed, int exitCode, const QString& lastError) {
-                    WorkerEnded(port, crashed, exitCode);
-                    Q_UNUSED(lastError);
+                    WorkerEnded(port, crashed, exitCode, lastError);
                 });
         m_workers.insert(port, worker);
     }
@@ -230,8 +242,8 @@ void StationSupervisor::Emit(const StationEvent& event) {
         Stop();
 }
 
-void StationSupervisor::WorkerEnded(const QString& port, bool crashed, int exitCode) {
-    Q_UNUSED(exitCode);
+void StationSupervisor::WorkerEnded(const QString& port, bool crashed, int exitCode,
+                                    const QString& lastError) {
     if (m_operations.contains(port)) {
         const StationEvent started = m_operations.take(port);
         WriteWorkerEndedRecord(started, QString::fromLatin1(kWorkerEnded));
@@ -257,9 +269,14 @@ void StationSupervisor::WorkerEnded(const QString& port, bool crashed, int exitC
         return;
     }
     const StationState last = m_status.value(port).state;
-    if (last != StationState::kPortError && last != StationState::kPortGone)
-        Emit(StationEvent::State(port, StationState::kRestarting,
-                                 crashed ? QString::fromLatin1(kWorkerEnded) : QString()));
+    if (last != StationState::kPortError && last != StationState::kPortGone) {
+        // A worker that ended by itself without saying why (refused input, a missing program)
+        // said it on its error output: that is what the operator needs to see.
+        QString why = crashed ? QString::fromLatin1(kWorkerEnded) : QString();
+        if (!crashed && exitCode != 0 && !lastError.isEmpty())
+            why = lastError;
+        Emit(StationEvent::State(port, StationState::kRestarting, why));
+    }
     QTimer::singleShot(m_options.restartPauseMs, this, [this, port] {
         if (!m_stopping && m_workers.contains(port) && !m_workers.value(port)->Running())
             StartWorker(port);

@@ -97,7 +97,7 @@ private:
     bool IsCable(const QString& port) const;
     void StartWorker(const QString& port);
     void TakeEvent(const StationEvent& event);
-    void WorkerEnded(const QString& port, bool crashed, int exitCode);
+    void WorkerEnded(const QString& port, bool crashed, int exitCode, const QString& lastError);
     void WriteWorkerEndedRecord(const StationEvent& lastOperation, const QString& reason);
     void CheckFinished();
     void Emit(const StationEvent& event);

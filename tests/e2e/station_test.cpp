@@ -241,6 +241,34 @@ TEST_F(StationTest, AutoEndsWhenItsPortVanishes) {
     EXPECT_TRUE(StoredRecords().isEmpty());
 }
 
+// A port that vanishes while a write waits for its acknowledgement: the wait ends at once, the
+// write's record says the port is gone, and auto ends with the port-error exit code.
+TEST_F(StationTest, AutoEndsAWriteUnderWayWhenItsPortVanishes) {
+    sim::SimOptions options;
+    options.controller.faults.noWriteAck = true;
+    StartSims(1, options);
+    const QString file = m_cli.FilePath("line.txt");
+    ASSERT_TRUE(WriteFile(file, QByteArray::fromStdString(WindowFileOf(
+                                    sim::SimParameterSet::Default()))));
+    EventReader run(m_cli.Start({"auto", "--port", m_ports[0], "--mode", "1", "--params", file,
+                                 "--events", "jsonl", "--lang", "en", "--records", Records()}));
+    ASSERT_TRUE(run.WaitFor([&] { return run.Count(m_ports[0], StationState::kWaiting) == 1; }, 10s))
+        << run.Dump();
+    Sim(0).Announce();
+    ASSERT_TRUE(Sim(0).WaitFor([&] { return Sim(0).Counters().writesStored >= 1; }, 15s))
+        << run.Dump();
+    m_sims[0]->DropLink();
+    // Well before the unanswered write's own wait (10 s) would end.
+    const CliResult r = run.Finish(5s);
+    EXPECT_EQ(r.exitCode, 4) << run.Dump();
+    EXPECT_EQ(run.Count(m_ports[0], StationState::kPortGone), 1) << run.Dump();
+    const QList<OperationRecord> records = StoredRecords();
+    ASSERT_EQ(records.size(), 1) << run.Dump();
+    EXPECT_EQ(records[0].operation, RecordOperation::kWrite);
+    EXPECT_EQ(records[0].outcome, RecordOutcome::kFailed);
+    EXPECT_EQ(records[0].reason, "the port is gone");
+}
+
 // ---- the station ----
 
 // Four ports, two controllers each in a row: every image intact, eight success records with

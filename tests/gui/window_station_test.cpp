@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -137,6 +138,9 @@ private slots:
         QCOMPARE(reading.mode, 3);
         QCOMPARE(reading.delayTicks, 30);
         QCOMPARE(reading.file, QString());
+        // A delay typed but not yet taken by any download is the one the station gets.
+        f.window->Controls().SetText(1023, QStringLiteral("40"));
+        QCOMPARE(f.window->StationOptions().delayTicks, 40);
         f.window->Download().SelectMode(0);
 
         QCOMPARE(options.heldPort(), QString());
@@ -166,6 +170,32 @@ private slots:
         f.window->Ports().OnOpenPortClicked();
         QTRY_VERIFY(!f.window->LinkToController().IsOpen());
         QTRY_VERIFY_WITH_TIMEOUT(station.Model().Port(f.path)->state != TileState::kInUse, 5000);
+    }
+
+    // Closing the main window while its station runs stops the station as the station window's
+    // own close does (its operations end as cancelled records); the main window follows once
+    // the station window has gone, never before.
+    void closingTheMainWindowStopsItsStationFirst() {
+        DemoWindow f;
+        f.Start();
+        f.window->show();
+        f.window->ShowStation();
+        QPointer<StationWindow> station = f.window->StationView();
+        QVERIFY(station);
+        QTemporaryDir dir;
+        QFile image(dir.filePath(QStringLiteral("fw.bin")));
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.write("program") == 7);
+        image.close();
+        QVERIFY(station->SetMode(2));
+        QVERIFY(station->SetFile(image.fileName()));
+        station->SetPorts({dir.filePath(QStringLiteral("no-such-port"))});
+        QVERIFY(station->Start());
+        QVERIFY(station->Running());
+
+        f.window->close();
+        QVERIFY(f.window->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(station.isNull(), 15000);
+        QTRY_VERIFY(!f.window->isVisible());
     }
 };
 

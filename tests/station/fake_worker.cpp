@@ -8,6 +8,7 @@
 //   stdin                    wait until stdin ends (the supervisor's stop)
 //   abort                    crash             exit N       end with N
 //   hang                     never end by itself
+//   say TEXT...              a line on stderr, as a refusing command writes one
 // Without lines for its run it waits for stdin to end and exits 0.
 
 #include <QCoreApplication>
@@ -66,6 +67,9 @@ int main(int argc, char* argv[]) {
             std::fflush(stdout);
         } else if (command == "stdin") {
             waitForStdin();
+        } else if (command == "say") {
+            std::fprintf(stderr, "%s\n", qPrintable(words.mid(3).join(' ')));
+            std::fflush(stderr);
         } else if (command == "hang") {
             for (;;)
                 QThread::sleep(1);

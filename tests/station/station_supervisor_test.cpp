@@ -161,6 +161,48 @@ TEST_F(SupervisorTest, AWorkerThatIgnoresStopIsKilledAndRecorded) {
     EXPECT_EQ(records[0].reason, "worker ended");
 }
 
+// Destroyed without a Stop (its window went with the program): the workers are asked to stop as
+// Stop asks them. One that ends records its own cancelled operation, so the supervisor adds
+// nothing for it; one that does not end in time is killed and recorded.
+TEST_F(SupervisorTest, DestroyedWithoutStopEndsTheWorkersAsAStopWould) {
+    m_options.stopTimeoutMs = 500;
+    Script("A 1 state downloading download\n"
+           "A 1 stdin\n"
+           "B 1 state writing write\n"
+           "B 1 hang\n");
+    auto supervisor = Make();
+    supervisor->SetPorts({"A", "B"});
+    supervisor->Start();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Count("A", StationState::kDownloading) == 1 && Count("B", StationState::kWriting) == 1,
+        10000);
+    supervisor.reset();
+    const QList<OperationRecord> records = Records();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0].port, "B");
+    EXPECT_EQ(records[0].operation, RecordOperation::kWrite);
+    EXPECT_EQ(records[0].reason, "worker ended");
+}
+
+// A worker that refuses to run says why on its error output; the restart shows that reason.
+TEST_F(SupervisorTest, ARestartSaysWhyTheWorkerEnded) {
+    Script("A 1 say cannot read fw.bin: No such file or directory\n"
+           "A 1 exit 3\n"
+           "A 2 state waiting\n"
+           "A 2 stdin\n");
+    auto supervisor = Make();
+    supervisor->SetPorts({"A"});
+    supervisor->Start();
+    QTRY_COMPARE_WITH_TIMEOUT(Count("A", StationState::kWaiting), 1, 10000);
+    QString said;
+    for (const StationEvent& e : m_events) {
+        if (e.type == StationEvent::Type::kState && e.state == StationState::kRestarting)
+            said = e.message;
+    }
+    EXPECT_EQ(said, "cannot read fw.bin: No such file or directory");
+    ASSERT_TRUE(StopAndWait(*supervisor));
+}
+
 TEST_F(SupervisorTest, CountStopsTheStation) {
     m_options.count = 3;
     Script("A 1 state passed download\n"
