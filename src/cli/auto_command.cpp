@@ -275,7 +275,10 @@ void AutoRunner::Tick() {
 }
 
 void AutoRunner::CheckPort() {
-    if (!m_watchPort || m_portGoneInStep || PortPresent(m_port))
+    // The device behind the open port tells first; the name alone may be back already (a
+    // re-plugged adapter, a pseudo-terminal number given out again).
+    const bool gone = m_session.Controller().PortLost() || (m_watchPort && !PortPresent(m_port));
+    if (!gone || m_portGoneInStep)
         return;
     if (m_inStep) {
         // Only from inside a step's wait: ending the record here would leave the step writing

@@ -103,6 +103,10 @@ bool ControllerLink::WriteBytes(std::span<const std::uint8_t> bytes) {
     return m_serial.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) == 1;
 }
 
+bool ControllerLink::PortLost() const {
+    return m_serial.DeviceLost();
+}
+
 bool ControllerLink::IsOpen() const {
     return m_serial.IsOpen();
 }

@@ -58,6 +58,8 @@ public:
     bool Open(const QString& path, std::uint32_t baud, bool can);
     // Closes the port; no receive callback and no new post comes after it returns.
     void Close();
+    // The open port's device failed or vanished (see CSerial::DeviceLost).
+    bool PortLost() const;
     // Where the port's failures are told (null: nowhere); the sink is called on the thread
     // that failed and must not wait for another.
     void SetMessageSink(SerialMessageSink* sink);

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <algorithm>
 
+#include "app/profile_settings.h"
 #include "app/string_table.h"
 #include "chart/live_chart_window.h"
 #include "download/download_control.h"
@@ -73,6 +74,7 @@ StationWindowOptions CTarvikDlg::StationOptions() const {
     StationWindowOptions options;
     options.records = RecordsSetting();
     options.station = RecordStation();
+    options.outbox = m_settings.Outbox();
     // The download group's settings as they stand: the station goes on from there.
     if (const int mode = m_download->Mode(); mode >= 1 && mode <= 3)
         options.mode = mode;

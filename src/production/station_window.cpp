@@ -481,6 +481,8 @@ bool StationWindow::Start() {
             args << QStringLiteral("--records") << m_options.records;
         if (!m_options.station.isEmpty())
             args << QStringLiteral("--station") << m_options.station;
+        if (!m_options.outbox.isEmpty())
+            args << QStringLiteral("--outbox") << m_options.outbox;
         // The workers speak the window's language in their messages.
         args << QStringLiteral("--lang")
              << (CurrentUiLanguage() == UiLanguage::Chinese ? QStringLiteral("zh")
@@ -489,6 +491,7 @@ bool StationWindow::Start() {
         options.restartPauseMs = m_options.restartPauseMs;
         options.records = m_options.records;
         options.station = m_options.station;
+        options.outbox = m_options.outbox;
 
         m_supervisor = std::make_unique<StationSupervisor>(options);
         connect(m_supervisor.get(), &StationSupervisor::eventReceived, this,

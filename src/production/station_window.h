@@ -38,9 +38,11 @@ struct StationWindowOptions {
     QString workerProgram;
     // Given to every worker after the window's own arguments (a line's own options).
     QStringList workerArguments;
-    // Where records go ("" = the default), and this station's name; passed to every worker.
+    // Where records go ("" = the default), this station's name and, with a server, the local
+    // outbox ("" = the default); passed to every worker.
     QString records;
     QString station;
+    QString outbox;
     // The port the main window holds open (empty: none). It is shown in use, not taken.
     std::function<QString()> heldPort;
     // The port list for automatic ports; null: the system's.

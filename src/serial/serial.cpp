@@ -171,6 +171,11 @@ bool CSerial::IsOpen() const {
     return m_open;
 }
 
+bool CSerial::DeviceLost() const {
+    std::lock_guard lock(m_stateLock);
+    return m_open && m_session != nullptr && m_session->Lost();
+}
+
 int CSerial::Write(const std::uint8_t* data, std::uint32_t length) {
     std::shared_ptr<SerialSession> session;
     {

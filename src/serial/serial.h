@@ -60,6 +60,10 @@ public:
     int Close();
     // True from a successful Open until Close, also after the device vanished.
     bool IsOpen() const;
+    // True when the open port's device failed or vanished: nothing more will be received or
+    // sent until it is opened again. A name that has come back (a new device, or a pseudo-
+    // terminal number given out again) does not hide it.
+    bool DeviceLost() const;
     // Writes in call order, waits until the operating system has the bytes (at most about 2 s).
     // 0 when closed or when the bytes could not all be written, else 1. Adds `length` to the
     // echo count while the port is open.

@@ -61,6 +61,10 @@ public:
     // Any thread: no callback starts after this returns, and the receive thread ends soon.
     void RequestStop();
     bool StopRequested() const { return m_stopRequested.load(); }
+    // Receive thread: its worker ended without being asked (the device failed or vanished).
+    void ReportLost() { m_lost.store(true); }
+    // Any thread: true once the device is lost for good; the port stays open until closed.
+    bool Lost() const { return m_lost.load(); }
 
     // Any thread: asks the driver for low latency (or its own setting back); the receive thread
     // applies it when woken.
@@ -89,6 +93,7 @@ private:
     std::deque<WriteJob*> m_jobs;
     WriteJob* m_current = nullptr;
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_lost{false};
     std::atomic<bool> m_lowLatency{false};
     WakeSignal m_wake;
     std::function<void()> m_wakeHook;

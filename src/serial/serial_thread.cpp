@@ -62,6 +62,8 @@ void SerialThread::Run(const SerialConfig& config, const std::shared_ptr<SerialS
             t_worker = worker.get();
             worker->Run();
             t_worker = nullptr;
+            if (!session->StopRequested())
+                session->ReportLost();
             worker->ClosePort();
         }
         // Before the worker goes: no other thread may hand it work any more.

@@ -1,6 +1,7 @@
 #include "tarvik/tarvik_app.h"
 
 #include <QApplication>
+#include <QSysInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -122,7 +123,11 @@ StationWindowOptions CTarvikApp::StationOptions(const ProfileSettings& settings)
     options.fast = m_options.fast;
     // The workers keep the records where the main window would.
     options.records = m_options.records.isEmpty() ? settings.Records() : m_options.records;
-    options.station = m_options.station.isEmpty() ? settings.Station() : m_options.station;
+    // Named as the workers name it: the setting, else this computer's name.
+    options.station = !m_options.station.isEmpty() ? m_options.station
+                      : !settings.Station().isEmpty() ? settings.Station()
+                                                       : QSysInfo::machineHostName();
+    options.outbox = m_options.outbox.isEmpty() ? settings.Outbox() : m_options.outbox;
     return options;
 }
 

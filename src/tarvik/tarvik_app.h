@@ -25,10 +25,12 @@ public:
     // Needs the QApplication; returns the process's exit code.
     int InitInstance();
 
+    // The station window's options: the command line's, else the settings'.
+    StationWindowOptions StationOptions(const ProfileSettings& settings) const;
+
 private:
     // --station-window: the station window alone (or its picture).
     int StationWindowRun(const ProfileSettings& settings);
-    StationWindowOptions StationOptions(const ProfileSettings& settings) const;
     // Renders the window; with `livePort` (demo mode) after opening it and reading the
     // controller.
     int Screenshot(CTarvikDlg& window, const QString& livePort);

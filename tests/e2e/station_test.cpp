@@ -14,6 +14,7 @@
 #include <csignal>
 #include <map>
 #include <random>
+#include <thread>
 
 #include "e2e_support.h"
 #include "records/sqlite_record_store.h"
@@ -226,7 +227,10 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptTest,
                                          InterruptCase{"AutoSigterm", "auto", SIGTERM, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A port that vanishes while auto waits ends it with the port-error exit code.
+// A port that vanishes while auto waits ends it with the port-error exit code, even when its
+// name is given to another device at once: a pseudo-terminal's number is free again as soon as
+// the worker has let go of the dead device, and the next one made takes it (so may an adapter's
+// name be taken).
 TEST_F(StationTest, AutoEndsWhenItsPortVanishes) {
     StartSims(1);
     EventReader run(m_cli.Start({"auto", "--port", m_ports[0], "--mode", "3", "--events", "jsonl",
@@ -234,6 +238,8 @@ TEST_F(StationTest, AutoEndsWhenItsPortVanishes) {
     ASSERT_TRUE(run.WaitFor([&] { return run.Count(m_ports[0], StationState::kWaiting) == 1; }, 10s))
         << run.Dump();
     m_sims[0]->DropLink();
+    std::this_thread::sleep_for(200ms);
+    StartSims(1);
     const CliResult r = run.Finish(15s);
     EXPECT_EQ(r.exitCode, 4) << run.Dump();
     EXPECT_EQ(run.Count(m_ports[0], StationState::kPortGone), 1) << run.Dump();

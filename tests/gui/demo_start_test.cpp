@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -15,6 +16,8 @@
 #include "core/protocol/link_flags.h"
 #include "serial/serial.h"
 #include "tarvik/memory_demo_port.h"
+#include "app/profile_settings.h"
+#include "production/station_window.h"
 #include "tarvik/tarvik_app.h"
 
 namespace {
@@ -54,6 +57,30 @@ private slots:
         g_serial.Close();
         ResetLinkFlags();
         g_modem.m_busy = 0;
+    }
+
+    // The station window's workers and its own records name the station and keep the outbox as
+    // the main window does: the command line, else the settings, else this computer's name.
+    void stationWindowNamesItsStationAndOutbox() {
+        QTemporaryDir dir;
+        ProfileSettings settings(dir.filePath(QStringLiteral("settings.ini")));
+        WindowOptions options;
+        options.stationWindow = true;
+        const StationWindowOptions bare = CTarvikApp(options).StationOptions(settings);
+        QCOMPARE(bare.station, QSysInfo::machineHostName());
+        QCOMPARE(bare.outbox, QString());
+
+        settings.WriteText(ProfileSettings::kStationKey, QStringLiteral("line-2 st-4"));
+        settings.WriteText(ProfileSettings::kOutboxKey, dir.filePath(QStringLiteral("box.sqlite")));
+        const StationWindowOptions stored = CTarvikApp(options).StationOptions(settings);
+        QCOMPARE(stored.station, QStringLiteral("line-2 st-4"));
+        QCOMPARE(stored.outbox, dir.filePath(QStringLiteral("box.sqlite")));
+
+        options.station = QStringLiteral("bench");
+        options.outbox = dir.filePath(QStringLiteral("given.sqlite"));
+        const StationWindowOptions given = CTarvikApp(options).StationOptions(settings);
+        QCOMPARE(given.station, QStringLiteral("bench"));
+        QCOMPARE(given.outbox, dir.filePath(QStringLiteral("given.sqlite")));
     }
 
     void screenshotShowsTheControllerRead() {
