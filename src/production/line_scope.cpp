@@ -147,7 +147,7 @@ LineScope::LineScope(Recorder* recorder, const QString& station, QWidget* parent
             ShowFailureRecords(m_figures.failures[row].key);
     });
     m_refresh.setInterval(kDefaultRefreshMs);
-    connect(&m_refresh, &QTimer::timeout, this, &LineScope::Refresh);
+    connect(&m_refresh, &QTimer::timeout, this, &LineScope::OnRefreshTimer);
     m_refresh.start();
     ShowReach();
     Refresh();
@@ -195,7 +195,21 @@ Recorder* LineScope::Local() {
 void LineScope::Refresh() {
     if (m_recorder == nullptr)
         return;
+    m_passUnderWay = true;
     StartPass(true);
+}
+
+void LineScope::OnRefreshTimer() {
+    // Nobody looks, or the server has not answered the last pass yet (it shares the records
+    // thread with the forwarding of this station's records): nothing to ask.
+    if (isVisible() && !m_passUnderWay)
+        Refresh();
+}
+
+void LineScope::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_passUnderWay)
+        Refresh();
 }
 
 void LineScope::StartPass(bool server) {
@@ -269,6 +283,7 @@ void LineScope::Answered(const std::shared_ptr<Pass>& pass, bool ok, const QStri
             StartPass(false);
         } else {
             ShowReach();
+            m_passUnderWay = false;
             emit refreshed();
         }
         return;
@@ -285,6 +300,7 @@ void LineScope::PassDone(const std::shared_ptr<Pass>& pass) {
     m_figures = pass->figures;
     ShowReach();
     ShowFigures();
+    m_passUnderWay = false;
     emit refreshed();
 }
 

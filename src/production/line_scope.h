@@ -48,10 +48,12 @@ public:
 
     void SetDay(const QDate& day);
     QDate Day() const { return m_day; }
-    // How often the figures are asked again (10 s unless a test wants it sooner).
+    // How often the figures are asked again while the scope is on screen and the last pass has
+    // answered (10 s unless a test wants it sooner). Shown again, it asks at once.
     void SetRefreshInterval(int ms);
     // Asks for every figure again; refreshed() follows once all have answered.
     void Refresh();
+    bool Asking() const { return m_passUnderWay; }
     // Lists the day's failed records whose message is `message`; failuresListed() follows.
     void ShowFailureRecords(const QString& message);
 
@@ -66,7 +68,11 @@ signals:
     void refreshed();
     void failuresListed();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void OnRefreshTimer();
     struct Pass;
     void StartPass(bool server);
     void Answered(const std::shared_ptr<Pass>& pass, bool ok, const QString& error);
@@ -87,6 +93,7 @@ private:
     QTimer m_refresh;
     LineFigures m_figures;
     int m_generation = 0;
+    bool m_passUnderWay = false;  // from Refresh until its refreshed()
     qint64 m_unreachableSinceMs = 0;
     QString m_lastError;
     QList<OperationRecord> m_failureRecords;

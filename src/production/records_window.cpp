@@ -47,6 +47,7 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
       m_model(new RecordsTableModel(m_chinese, this)),
       m_summary(new QLabel(this)),
       m_problem(new QLabel(this)),
+      m_listNote(new QLabel(this)),
       m_dayOn(new QCheckBox(T("日期", "Day"), this)),
       m_day(new QDateEdit(QDate::currentDate(), this)),
       m_stationEdit(new QLineEdit(station, this)),
@@ -65,6 +66,8 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     m_problem->setWordWrap(true);
     m_problem->setStyleSheet(QStringLiteral("color: #c00000"));
     m_problem->hide();
+    m_listNote->setWordWrap(true);
+    m_listNote->hide();
 
     m_dayOn->setChecked(true);
     m_day->setCalendarPopup(true);
@@ -130,6 +133,7 @@ RecordsWindow::RecordsWindow(Recorder* recorder, const QString& station, QWidget
     own->addWidget(m_problem);
     own->addLayout(filters);
     own->addWidget(m_table, 1);
+    own->addWidget(m_listNote);
 
     connect(m_dayOn, &QCheckBox::toggled, this, [this](bool on) {
         m_day->setEnabled(on);
@@ -247,11 +251,22 @@ void RecordsWindow::Refresh() {
     if (m_recorder == nullptr)
         return;
     const int generation = ++m_listGeneration;
+    RecordFilter filter = Filter();
+    if (!filter.sinceMs)
+        filter.newest = m_listLimit;
     m_recorder->Query(
-        Filter(), this,
-        [this, generation](std::optional<QList<OperationRecord>> records, const QString& error) {
+        filter, this,
+        [this, generation, cut = filter.newest](std::optional<QList<OperationRecord>> records,
+                                                const QString& error) {
             if (generation != m_listGeneration)
                 return;
+            m_listCut = records && cut && records->size() >= *cut;
+            m_listNote->setText(
+                T("仅列出（和导出）最新的 %1 条记录；选择日期可查看其余记录。",
+                  "Only the newest %1 records are listed (and exported); choose a day to see "
+                  "the others.")
+                    .arg(m_listLimit));
+            m_listNote->setVisible(m_listCut);
             if (!records) {
                 ShowProblem(error);
                 m_model->SetRecords({});

@@ -63,6 +63,13 @@ public:
     // The user set a column's width: the window no longer sizes the columns.
     bool UserSizedColumns() const { return m_userSizedColumns; }
 
+    // Without a day the list (and so the export) holds the newest this many records: a line's
+    // server holds millions.
+    static constexpr int kListLimit = 5000;
+    void SetListLimit(int limit) { m_listLimit = limit; }
+    // The list was cut to the limit; a note under it says so.
+    bool ListCut() const { return m_listCut; }
+
 signals:
     // A query's answer is shown: the list, today's counts. Tests and screenshots wait for them.
     void listed();
@@ -89,6 +96,9 @@ private:
     RecordsTableModel* m_model;
     QLabel* m_summary;
     QLabel* m_problem;
+    QLabel* m_listNote;
+    int m_listLimit = kListLimit;
+    bool m_listCut = false;
     QCheckBox* m_dayOn;
     QDateEdit* m_day;
     QLineEdit* m_stationEdit;

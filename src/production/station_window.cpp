@@ -505,15 +505,11 @@ bool StationWindow::Start() {
         const QString held = m_options.heldPort ? m_options.heldPort() : QString();
         if (m_options.ports.isEmpty()) {
             static SystemPortSource systemPorts;
-            auto isCable = m_options.isCable;
             auto heldPort = m_options.heldPort;
             m_supervisor->SetAutoPorts(
                 m_options.portSource != nullptr ? *m_options.portSource : systemPorts,
-                [isCable, heldPort](const QString& port) {
-                    if (heldPort && heldPort() == port)
-                        return false;
-                    return isCable ? isCable(port) : IsDebugCablePort(port);
-                });
+                m_options.isCable,
+                [heldPort](const QString& port) { return heldPort && heldPort() == port; });
         } else {
             QStringList ports = m_options.ports;
             ports.removeAll(held);

@@ -14,6 +14,8 @@ struct RecordFilter {
     std::optional<RecordOperation> operation;
     std::optional<RecordOutcome> outcome;
     QString unitId;  // empty: any
+    // Listings only: the newest this many of the matching records (still oldest first).
+    std::optional<int> newest;
 };
 
 // Days and hours are the reader's: counted in this program's local time from the records' UTC

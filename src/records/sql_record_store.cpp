@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -256,8 +257,17 @@ bool SqlRecordStore::QueryEach(const RecordFilter& filter,
     if (!Open())
         return false;
     QVariantList values;
-    const QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid")
-                            .arg(Columns().join(','), kTable, WhereClause(filter, values));
+    const QString columns = Columns().join(',');
+    const QString where = WhereClause(filter, values);
+    QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid")
+                      .arg(columns, kTable, where);
+    if (filter.newest) {
+        // The newest of them, read by the start-time index from its end, listed oldest first.
+        sql = QStringLiteral("SELECT %1 FROM (SELECT %1 FROM %2%3 ORDER BY started_ms DESC, uuid "
+                             "DESC LIMIT ?) AS newest ORDER BY started_ms, uuid")
+                  .arg(columns, kTable, where);
+        values.append(std::max(*filter.newest, 0));
+    }
     QSqlQuery query(m_db);
     if (!RunRead(query, sql, values))
         return false;

@@ -59,22 +59,20 @@ bool SqliteRecordStore::IsBusyCode(const QString& code) const {
 bool SqliteRecordStore::Prepare() {
     QSqlQuery query(Db());
     // Only read until the file is known to be the tool's: another program's database is left
-    // byte for byte as it was. The first statement reads the header, so a file that is no
-    // database fails here.
-    if (!query.exec(QStringLiteral("PRAGMA application_id")) || !query.next())
-        return Fail(QStringLiteral("cannot open"), &query);
-    const int applicationId = query.value(0).toInt();
-    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
-        return Fail(QStringLiteral("cannot open"), &query);
-    const int version = query.value(0).toInt();
-    if (!query.exec(QStringLiteral("SELECT COUNT(*), COUNT(CASE WHEN name = '%1' THEN 1 END) "
-                                   "FROM sqlite_master")
+    // byte for byte as it was. One statement, so that the mark, the schema version and the
+    // tables are seen as one moment's (another connection may be creating the file right now);
+    // it reads the header, so a file that is no database fails here.
+    if (!query.exec(QStringLiteral("SELECT (SELECT application_id FROM pragma_application_id), "
+                                   "(SELECT user_version FROM pragma_user_version), COUNT(*), "
+                                   "COUNT(CASE WHEN name = '%1' THEN 1 END) FROM sqlite_master")
                         .arg(QLatin1String(kTable))) ||
         !query.next()) {
         return Fail(QStringLiteral("cannot open"), &query);
     }
-    const bool empty = query.value(0).toInt() == 0;
-    const bool hasTable = query.value(1).toInt() > 0;
+    const int applicationId = query.value(0).toInt();
+    const int version = query.value(1).toInt();
+    const bool empty = query.value(2).toInt() == 0;
+    const bool hasTable = query.value(3).toInt() > 0;
     // Files from before the mark have the table and a schema version, and no id.
     const bool ours = applicationId == kApplicationId ||
                       (applicationId == 0 && (empty ? version == 0 : hasTable && version >= 1));

@@ -59,10 +59,12 @@ void StationSupervisor::SetPorts(const QStringList& ports) {
     }
 }
 
-void StationSupervisor::SetAutoPorts(PortSource& source, CableFilter isCable) {
+void StationSupervisor::SetAutoPorts(PortSource& source, CableFilter isCable,
+                                     PortExclusion exclude) {
     m_portSource = &source;
     // Without a filter the system's list is asked once per look, not once per port.
     m_isCable = std::move(isCable);
+    m_exclude = std::move(exclude);
     m_order.clear();
 }
 
@@ -131,6 +133,8 @@ void StationSupervisor::PollPorts() {
 }
 
 bool StationSupervisor::IsCable(const QString& port) const {
+    if (m_exclude && m_exclude(port))
+        return false;
     return m_isCable ? m_isCable(port) : m_cablePorts.contains(port);
 }
 

@@ -46,19 +46,21 @@ class StationSupervisor : public QObject {
     Q_OBJECT
 
 public:
-    // Whether a listed port is the debugging cable's (USB 10C4:EA60).
+    // Whether a listed port is the debugging cable's (USB 10C4:EA60), or one to leave alone.
     using CableFilter = std::function<bool(const QString& port)>;
+    using PortExclusion = std::function<bool(const QString& port)>;
 
     explicit StationSupervisor(StationOptions options, QObject* parent = nullptr);
-    // Kills any worker still running (Stop first to let them end cleanly).
+    // Asks any worker still running to stop, as Stop does, and kills those not ended in time.
     ~StationSupervisor() override;
 
     // Named ports, served whether or not they look like the cable, in this order. Before Start.
     void SetPorts(const QStringList& ports);
     // Every port of `source`'s list that `isCable` accepts, as they come and go (looked at
     // every portPollMs): a new one gets a worker, one gone ends its worker. `source` must
-    // outlive the supervisor. Without a filter: the system's USB ids (IsDebugCablePort).
-    void SetAutoPorts(PortSource& source, CableFilter isCable = {});
+    // outlive the supervisor. Without a filter: the system's USB ids, read once per look.
+    // `exclude` leaves a port alone whatever it is (one another window holds open).
+    void SetAutoPorts(PortSource& source, CableFilter isCable = {}, PortExclusion exclude = {});
 
     void Start();
     // Tells every worker to stop; their operations end as cancelled records. finished() follows
@@ -109,6 +111,7 @@ private:
     QHash<QString, StationEvent> m_operations;  // the operation under way on each port
     PortSource* m_portSource = nullptr;
     CableFilter m_isCable;
+    PortExclusion m_exclude;
     QStringList m_cablePorts;  // the system's cable ports at the last look (no filter given)
     QTimer m_portPoll;
     std::unique_ptr<Recorder> m_recorder;

@@ -586,6 +586,33 @@ private slots:
         }
     }
 
+    // Without a day the list holds only the newest records (a line's server holds millions)
+    // and says so; a day lists all of its own.
+    void recordsWindowListsTheNewestWithoutADay() {
+        TempRecorder records;
+        SubmitSample(*records.recorder);
+        RecordsWindow window(records.recorder.get(), QStringLiteral("st-A"));
+        QSignalSpy listed(&window, &RecordsWindow::listed);
+        window.SetListLimit(3);
+        window.SetStationFilter(QString());
+        window.SetDay(std::nullopt);
+        QTRY_VERIFY(listed.count() >= 1);
+        QTRY_COMPARE(window.Model().rowCount(), 3);
+        QVERIFY(window.ListCut());
+        // The newest first, as the list always shows them: today's.
+        for (const OperationRecord& record : window.Model().Records())
+            QCOMPARE(QDateTime::fromMSecsSinceEpoch(record.startedMs).date(), QDate::currentDate());
+
+        window.SetListLimit(RecordsWindow::kListLimit);
+        window.Refresh();
+        QTRY_COMPARE(window.Model().rowCount(), 7);
+        QVERIFY(!window.ListCut());
+        window.SetListLimit(3);
+        window.SetDay(QDate::currentDate());
+        QTRY_COMPARE(window.Model().rowCount(), 5);
+        QVERIFY(!window.ListCut());
+    }
+
     void recordsWindowCountsFollowsAndExports() {
         RecordingPrompts prompts;
         TempRecorder records;

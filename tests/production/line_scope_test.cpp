@@ -178,8 +178,27 @@ private slots:
         QCOMPARE(shown, (QStringList{"B 10:10", "B 09:50", "A 09:20"}));
     }
 
+    // Out of sight (the window hidden, another tab chosen) it asks the server nothing; on
+    // screen again it asks at once, then at its interval.
+    void asksOnlyWhileOnScreen() {
+        LineScope scope(m_recorder.get(), "B");
+        QSignalSpy refreshed(&scope, &LineScope::refreshed);
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 20000);  // the first figures
+        scope.SetRefreshInterval(50);
+        QTest::qWait(400);
+        QCOMPARE(refreshed.size(), 1);
+        scope.show();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshed.size() >= 3, 20000);
+        scope.hide();
+        QTRY_VERIFY_WITH_TIMEOUT(!scope.Asking(), 20000);  // a pass under way still answers
+        const qsizetype hidden = refreshed.size();
+        QTest::qWait(400);
+        QCOMPARE(refreshed.size(), hidden);
+    }
+
     void serverGoneAndBack() {
         LineScope scope(m_recorder.get(), "B");
+        scope.show();
         scope.SetRefreshInterval(300);
         scope.SetDay(kDay1);
         QTRY_VERIFY_WITH_TIMEOUT(scope.Figures().fromServer && scope.Figures().stations.size() == 3,

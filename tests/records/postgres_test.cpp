@@ -49,6 +49,13 @@ protected:
         EXPECT_TRUE(records.has_value()) << server.Error().toStdString();
         return records.value_or(QList<OperationRecord>());
     }
+    // Through a recorder with its outbox, as a station sends them; all of them on the server.
+    void Send(const QList<OperationRecord>& records) {
+        Recorder recorder(Options("outbox.sqlite"));
+        for (const OperationRecord& r : records)
+            recorder.Submit(r);
+        ASSERT_TRUE(recorder.Flush(20000));
+    }
     static QList<OperationRecord> Batch(const QString& station, int first, int count) {
         QList<OperationRecord> records;
         for (int n = first; n < first + count; ++n) {
@@ -66,17 +73,26 @@ protected:
 
 TEST_F(PostgresTest, TheSameRecordsArrive) {
     const QList<OperationRecord> sent = Batch("same", 0, 8);
-    {
-        Recorder recorder(Options("outbox.sqlite"));
-        for (const OperationRecord& r : sent)
-            recorder.Submit(r);
-        ASSERT_TRUE(recorder.Flush(20000));
-    }
+    ASSERT_NO_FATAL_FAILURE(Send(sent));
     const QList<OperationRecord> arrived = OnServer("same");
     ASSERT_EQ(arrived.size(), sent.size());
     for (const OperationRecord& r : sent)
         EXPECT_TRUE(arrived.contains(r)) << r.uuid.toString().toStdString();
     EXPECT_EQ(SqliteRecordStore(m_dir.filePath("outbox.sqlite"), true).PendingCount(), 0);
+}
+
+// A listing of the newest records reads the same on the server as in a file: the last ones,
+// oldest first.
+TEST_F(PostgresTest, TheNewestRecordsAreTheLastOnesOldestFirst) {
+    const QList<OperationRecord> sent = Batch("newest", 0, 6);
+    ASSERT_NO_FATAL_FAILURE(Send(sent));
+    PostgresRecordStore server(ParseRecordsLocation(s_cluster->Url()).location->server);
+    RecordFilter filter;
+    filter.station = "newest";
+    filter.newest = 4;
+    const auto newest = server.Query(filter);
+    ASSERT_TRUE(newest.has_value()) << server.Error().toStdString();
+    EXPECT_EQ(*newest, sent.mid(2));
 }
 
 TEST_F(PostgresTest, AServerStoppedDuringARunOfTenGetsAllTenOnceItIsBack) {

@@ -105,20 +105,36 @@ TEST_F(SqliteStoreTest, FiltersAndSummariesCountWhatTheyShould) {
     secondDay.untilMs = QDate(2024, 3, 3).startOfDay().toMSecsSinceEpoch();
     RecordFilter failedOnStation0 = failed;
     failedOnStation0.station = "station-0";
+    RecordFilter newestFive;
+    newestFive.newest = 5;
+    RecordFilter newestTwoOfStation1 = station;
+    newestTwoOfStation1.newest = 2;
+    RecordFilter newestOfMore;
+    newestOfMore.newest = 100;
     const FilterCase cases[] = {{"all", {}, 12},
                                 {"station", station, 4},
                                 {"outcome", failed, 3},
                                 {"operation", write, 1},
                                 {"unit", unit, 1},
                                 {"day", secondDay, 5},
-                                {"both", failedOnStation0, 1}};
+                                {"both", failedOnStation0, 1},
+                                {"newest five", newestFive, 5},
+                                {"newest two of a station", newestTwoOfStation1, 2},
+                                {"newest of fewer", newestOfMore, 12}};
     for (const FilterCase& c : cases) {
         SCOPED_TRACE(c.name);
         const auto found = store.Query(c.filter);
-        ASSERT_TRUE(found.has_value());
+        ASSERT_TRUE(found.has_value()) << store.Error().toStdString();
         EXPECT_EQ(found->size(), c.expected);
         for (qsizetype i = 1; i < found->size(); ++i)
             EXPECT_LE((*found)[i - 1].startedMs, (*found)[i].startedMs);
+        // Exactly the last ones of the whole listing.
+        if (c.filter.newest && !found->isEmpty()) {
+            RecordFilter all = c.filter;
+            all.newest.reset();
+            const QList<OperationRecord> every = *store.Query(all);
+            EXPECT_EQ(*found, every.mid(every.size() - found->size()));
+        }
     }
 
     const auto byDay = store.Summarise({}, SummaryGrouping::kDay);

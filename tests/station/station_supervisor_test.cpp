@@ -245,4 +245,23 @@ TEST_F(SupervisorTest, AutomaticPortsFollowTheList) {
     ASSERT_TRUE(StopAndWait(*supervisor));
 }
 
+// A cable another window holds open is left alone while it holds it, and served once it lets go.
+TEST_F(SupervisorTest, AnExcludedCableIsLeftAloneUntilLetGo) {
+    Script("");
+    link_test::FakePortSource ports;
+    ports.m_ports = QStringList{"ttyUSB0", "ttyUSB1"};
+    QString held = "ttyUSB1";
+    auto supervisor = Make();
+    supervisor->SetAutoPorts(
+        ports, [](const QString& port) { return port.startsWith("ttyUSB"); },
+        [&held](const QString& port) { return port == held; });
+    supervisor->Start();
+    QTRY_COMPARE_WITH_TIMEOUT(supervisor->Ports(), QStringList{"ttyUSB0"}, 5000);
+    QTest::qWait(200);
+    EXPECT_EQ(supervisor->Ports(), QStringList{"ttyUSB0"});
+    held.clear();
+    QTRY_COMPARE_WITH_TIMEOUT(supervisor->Ports(), (QStringList{"ttyUSB0", "ttyUSB1"}), 5000);
+    ASSERT_TRUE(StopAndWait(*supervisor));
+}
+
 }  // namespace
