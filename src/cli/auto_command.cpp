@@ -62,27 +62,13 @@ public:
             std::fflush(stdout);
             return;
         }
-        const QString time = QDateTime::fromMSecsSinceEpoch(event.timeMs).toString("HH:mm:ss");
-        if (event.type == StationEvent::Type::kProgress) {
-            // A person needs no line per percent.
-            if (event.percent / 10 == m_lastTenth)
-                return;
-            m_lastTenth = event.percent / 10;
-            PrintOut(QStringLiteral("%1 %2 %3%").arg(time, event.port).arg(event.percent));
-            return;
-        }
-        m_lastTenth = -1;
-        QString line = QStringLiteral("%1 %2 %3").arg(time, event.port, StationStateText(event.state));
-        if (event.controller > 0)
-            line += QStringLiteral(" #%1").arg(event.controller);
-        if (!event.message.isEmpty())
-            line += QStringLiteral(": ") + QString(event.message).replace(QLatin1Char('\n'), "; ");
-        PrintOut(line);
+        if (const QString line = m_plain.Line(event); !line.isEmpty())
+            PrintOut(line);
     }
 
 private:
     bool m_json;
-    int m_lastTenth = -1;
+    PlainEventLines m_plain;
 };
 
 // Whether the port is there: its device file, else the system's port list. A port found by

@@ -4,12 +4,13 @@
 #include "cli/station_command.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "cli/auto_mode_options.h"
 #include "cli/cli_command.h"
@@ -109,23 +110,70 @@ private:
     QTimer m_timer;
 };
 
-// Not a terminal: one plain line per event (progress in tens).
-void PrintPlain(const StationEvent& event, QHash<QString, int>& tenths) {
-    const QString time = QDateTime::fromMSecsSinceEpoch(event.timeMs).toString("HH:mm:ss");
-    if (event.type == StationEvent::Type::kProgress) {
-        if (tenths.value(event.port, -1) == event.percent / 10)
-            return;
-        tenths.insert(event.port, event.percent / 10);
-        PrintOut(QStringLiteral("%1 %2 %3%").arg(time, event.port).arg(event.percent));
-        return;
+// --ports as given: empty for auto, else the named ports; nullopt after the message.
+std::optional<QStringList> NamedPorts(const QString& given) {
+    QStringList named;
+    const QString ports = given.trimmed();
+    if (ports == QLatin1String("auto"))
+        return named;
+    for (const QString& part : ports.split(QLatin1Char(','))) {
+        const QString port = part.trimmed();
+        if (port.isEmpty()) {
+            PrintError(Text(station_text::kBadPorts));
+            return std::nullopt;
+        }
+        if (named.contains(port)) {
+            PrintError(Text(station_text::kPortTwice).arg(port));
+            return std::nullopt;
+        }
+        named << port;
     }
-    tenths.remove(event.port);
-    QString line = QStringLiteral("%1 %2 %3").arg(time, event.port, StationStateText(event.state));
-    if (event.controller > 0)
-        line += QStringLiteral(" #%1").arg(event.controller);
-    if (!event.message.isEmpty())
-        line += QStringLiteral(": ") + QString(event.message).replace(QLatin1Char('\n'), "; ");
-    PrintOut(line);
+    return named;
+}
+
+// What the supervisor and each of its workers are given: the mode's options, the link's, and
+// where the records go, resolved once here so that every worker records alike.
+StationOptions SupervisorOptions(const QCommandLineParser& parser, const AutoModeSetup& setup,
+                                 quint32 baud) {
+    StationOptions station;
+    station.program = QCoreApplication::applicationFilePath();
+    station.workerArguments = AutoModeWorkerArguments(parser);
+    station.records = RecordsSetting(parser.value("records"));
+    station.station = StationName(parser.value("station"));
+    station.unitId = parser.value("unit");
+    station.outbox = OutboxSetting(parser.value("outbox"));
+    if (!station.outbox.isEmpty())
+        station.workerArguments << "--outbox" << station.outbox;
+    station.workerArguments << "--baud" << QString::number(baud) << "--records"
+                            << station.records << "--station" << station.station;
+    if (parser.isSet("unit"))
+        station.workerArguments << "--unit" << station.unitId;
+    if (parser.isSet("can"))
+        station.workerArguments << "--can";
+    if (parser.isSet("lang"))
+        station.workerArguments << "--lang" << parser.value("lang");
+    station.count = setup.count;
+    station.mode = setup.mode;
+    station.baud = baud;
+    station.can = parser.isSet("can");
+    station.restartPauseMs = std::max(0, parser.value("restart-pause").toInt());
+    if (setup.mode == 2) {
+        station.imageName = setup.imageName;
+        station.imageSize = setup.image.size();
+        station.imageSha256 = setup.imageSha256;
+    }
+    return station;
+}
+
+// The line under the table: the image and its short SHA-256, or the parameter file.
+QString WhatIsProgrammed(const AutoModeSetup& setup) {
+    if (setup.mode == 2)
+        return Text(station_text::kImage).arg(setup.imageName, setup.imageSha256.left(12));
+    if (setup.mode == 1)
+        return Text(station_text::kParams).arg(QFileInfo(setup.paramsPath).fileName());
+    if (!setup.referencePath.isEmpty())
+        return Text(station_text::kParams).arg(QFileInfo(setup.referencePath).fileName());
+    return {};
 }
 
 }  // namespace
@@ -169,78 +217,31 @@ int RunStation(const QStringList& arguments) {
     if (auto code = ReadAutoModeOptions(parser, setup))
         return *code;
 
-    QStringList named;
-    const QString ports = parser.value("ports").trimmed();
-    if (ports != QLatin1String("auto")) {
-        for (const QString& part : ports.split(QLatin1Char(','))) {
-            const QString port = part.trimmed();
-            if (port.isEmpty()) {
-                PrintError(Text(station_text::kBadPorts));
-                return kExitUsage;
-            }
-            if (named.contains(port)) {
-                PrintError(Text(station_text::kPortTwice).arg(port));
-                return kExitUsage;
-            }
-            named << port;
-        }
-    }
+    const std::optional<QStringList> named = NamedPorts(parser.value("ports"));
+    if (!named)
+        return kExitUsage;
 
-    StationOptions station;
-    station.program = QCoreApplication::applicationFilePath();
-    station.workerArguments = AutoModeWorkerArguments(parser);
-    station.records = RecordsSetting(parser.value("records"));
-    station.station = StationName(parser.value("station"));
-    station.unitId = parser.value("unit");
-    station.outbox = OutboxSetting(parser.value("outbox"));
-    if (!station.outbox.isEmpty())
-        station.workerArguments << "--outbox" << station.outbox;
-    station.workerArguments << "--baud" << QString::number(baud) << "--records"
-                            << station.records << "--station" << station.station;
-    if (parser.isSet("unit"))
-        station.workerArguments << "--unit" << station.unitId;
-    if (parser.isSet("can"))
-        station.workerArguments << "--can";
-    if (parser.isSet("lang"))
-        station.workerArguments << "--lang" << parser.value("lang");
-    station.count = setup.count;
-    station.mode = setup.mode;
-    station.baud = baud;
-    station.can = parser.isSet("can");
-    station.restartPauseMs = std::max(0, parser.value("restart-pause").toInt());
-    if (setup.mode == 2) {
-        station.imageName = setup.imageName;
-        station.imageSize = setup.image.size();
-        station.imageSha256 = setup.imageSha256;
-    }
-
-    StationSupervisor supervisor(station);
+    StationSupervisor supervisor(SupervisorOptions(parser, setup, baud));
     SystemPortSource systemPorts;
     FilePortSource filePorts(parser.value("port-list"));
-    if (!named.isEmpty())
-        supervisor.SetPorts(named);
+    if (!named->isEmpty())
+        supervisor.SetPorts(*named);
     else if (parser.isSet("port-list"))
         supervisor.SetAutoPorts(filePorts, [](const QString&) { return true; });
     else
         supervisor.SetAutoPorts(systemPorts);
 
-    QString what;
-    if (setup.mode == 2)
-        what = Text(station_text::kImage).arg(setup.imageName, setup.imageSha256.left(12));
-    else if (setup.mode == 1)
-        what = Text(station_text::kParams).arg(QFileInfo(setup.paramsPath).fileName());
-    else if (!setup.referencePath.isEmpty())
-        what = Text(station_text::kParams).arg(QFileInfo(setup.referencePath).fileName());
-
+    const QString what = WhatIsProgrammed(setup);
     const bool json = parser.isSet("events");
     const bool table = !json && PrepareTerminalOutput();
-    QHash<QString, int> tenths;
+    PlainEventLines plain;
     QObject::connect(&supervisor, &StationSupervisor::eventReceived, &supervisor,
-                     [json, table, &tenths](const StationEvent& event) {
+                     [json, table, &plain](const StationEvent& event) {
                          if (json)
                              WriteRaw(event.ToJsonLine());
                          else if (!table)
-                             PrintPlain(event, tenths);
+                             if (const QString line = plain.Line(event); !line.isEmpty())
+                                 PrintOut(line);
                      });
     TableView view(supervisor, what);
     QEventLoop loop;

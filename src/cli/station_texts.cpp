@@ -1,5 +1,7 @@
 #include "cli/station_texts.h"
 
+#include <QDateTime>
+
 namespace {
 
 CliText StateText(StationState state) {
@@ -38,4 +40,21 @@ CliText StateText(StationState state) {
 
 QString StationStateText(StationState state) {
     return Text(StateText(state));
+}
+
+QString PlainEventLines::Line(const StationEvent& event) {
+    const QString time = QDateTime::fromMSecsSinceEpoch(event.timeMs).toString("HH:mm:ss");
+    if (event.type == StationEvent::Type::kProgress) {
+        if (m_tenths.value(event.port, -1) == event.percent / 10)
+            return {};
+        m_tenths.insert(event.port, event.percent / 10);
+        return QStringLiteral("%1 %2 %3%").arg(time, event.port).arg(event.percent);
+    }
+    m_tenths.remove(event.port);
+    QString line = QStringLiteral("%1 %2 %3").arg(time, event.port, StationStateText(event.state));
+    if (event.controller > 0)
+        line += QStringLiteral(" #%1").arg(event.controller);
+    if (!event.message.isEmpty())
+        line += QStringLiteral(": ") + QString(event.message).replace(QLatin1Char('\n'), "; ");
+    return line;
 }

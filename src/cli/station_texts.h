@@ -1,6 +1,7 @@
 #pragma once
 // The station's and the automatic modes' own words on the command line, in both languages.
 
+#include <QHash>
 #include <QString>
 
 #include "cli/cli_texts.h"
@@ -35,3 +36,14 @@ inline constexpr CliText kNoPorts{"no cable connected (waiting for 10C4:EA60 por
 
 // A state as a person reads it.
 QString StationStateText(StationState state);
+
+// Events as plain lines for a person ("14:02:11 ttyUSB0 failed #3: the message"): a progress
+// line only when its port's transfer reaches another ten percent.
+class PlainEventLines {
+public:
+    // The line for `event`; empty when it needs none.
+    QString Line(const StationEvent& event);
+
+private:
+    QHash<QString, int> m_tenths;  // per port, the last ten percent told
+};
