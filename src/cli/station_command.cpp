@@ -144,8 +144,8 @@ StationOptions SupervisorOptions(const QCommandLineParser& parser, const AutoMod
     station.outbox = OutboxSetting(parser.value("outbox"));
     if (!station.outbox.isEmpty())
         station.workerArguments << "--outbox" << station.outbox;
-    station.workerArguments << "--baud" << QString::number(baud) << "--records"
-                            << station.records << "--station" << station.station;
+    station.workerArguments << "--baud" << QString::number(baud) << "--records" << station.records
+                            << "--station" << station.station;
     if (parser.isSet("unit"))
         station.workerArguments << "--unit" << station.unitId;
     if (parser.isSet("can"))

@@ -596,4 +596,3 @@ void CTarvikDlg::UpdateCheckValueColour() {
     colours.setColor(QPalette::Text, equal ? QColor(0, 255, 0) : QColor(255, 0, 0));
     current->setPalette(colours);
 }
-

@@ -89,24 +89,12 @@ bool PostgresRecordStore::Prepare() {
             return fail(QStringLiteral("cannot create the schema"));
         }
     }
-    // The indexes counts and yields read instead of the table. Looked up first: creating one,
-    // even "if not exists", would lock the table against every station's inserts.
-    const struct {
-        const char* name;
-        const char* columns;
-    } indexes[] = {{kCountIndex, "started_ms, outcome, station"},
-                   {kUnitIndex, "station, unit_id, started_ms, outcome"}};
-    for (const auto& index : indexes) {
-        if (!query.exec(QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = "
-                                       "'operation_records' AND indexname = '%1'")
-                            .arg(QLatin1String(index.name)))) {
-            return fail(QStringLiteral("cannot prepare the schema"));
-        }
-        if (!query.next() &&
-            !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON operation_records (%2)")
-                            .arg(QLatin1String(index.name), QLatin1String(index.columns)))) {
-            return fail(QStringLiteral("cannot prepare the schema"));
-        }
+    // Creating an index, even "if not exists", would lock the table against every station's
+    // inserts: only those missing are made.
+    if (CreateReadIndexes(query, QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = "
+                                                "'operation_records' AND indexname = '%1'")) !=
+        IndexStep::kDone) {
+        return fail(QStringLiteral("cannot prepare the schema"));
     }
     // Later versions add their steps here, each from the one before.
     if (version < kSchemaVersion &&

@@ -240,6 +240,25 @@ std::optional<QList<OperationRecord>> SqlRecordStore::Query(const RecordFilter& 
     return records;
 }
 
+SqlRecordStore::IndexStep SqlRecordStore::CreateReadIndexes(QSqlQuery& query,
+                                                            const QString& existsSql) {
+    const struct {
+        const char* name;
+        const char* columns;
+    } indexes[] = {{kCountIndex, "started_ms, outcome, station"},
+                   {kUnitIndex, "station, unit_id, started_ms, outcome"}};
+    for (const auto& index : indexes) {
+        if (!query.exec(existsSql.arg(QLatin1String(index.name))))
+            return IndexStep::kLookUpFailed;
+        if (!query.next() && !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                                             .arg(QLatin1String(index.name), QLatin1String(kTable),
+                                                  QLatin1String(index.columns)))) {
+            return IndexStep::kCreateFailed;
+        }
+    }
+    return IndexStep::kDone;
+}
+
 bool SqlRecordStore::RunRead(QSqlQuery& query, const QString& sql, const QVariantList& values) {
     // Forward only: the rows come as they are read (the server's driver too, row by row).
     query.setForwardOnly(true);
@@ -259,12 +278,13 @@ bool SqlRecordStore::QueryEach(const RecordFilter& filter,
     QVariantList values;
     const QString columns = Columns().join(',');
     const QString where = WhereClause(filter, values);
-    QString sql = QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid")
-                      .arg(columns, kTable, where);
+    QString sql =
+        QStringLiteral("SELECT %1 FROM %2%3 ORDER BY started_ms, uuid").arg(columns, kTable, where);
     if (filter.newest) {
         // The newest of them, read by the start-time index from its end, listed oldest first.
-        sql = QStringLiteral("SELECT %1 FROM (SELECT %1 FROM %2%3 ORDER BY started_ms DESC, uuid "
-                             "DESC LIMIT ?) AS newest ORDER BY started_ms, uuid")
+        sql = QStringLiteral(
+                  "SELECT %1 FROM (SELECT %1 FROM %2%3 ORDER BY started_ms DESC, uuid "
+                  "DESC LIMIT ?) AS newest ORDER BY started_ms, uuid")
                   .arg(columns, kTable, where);
         values.append(std::max(*filter.newest, 0));
     }

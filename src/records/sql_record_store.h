@@ -38,6 +38,12 @@ public:
 protected:
     explicit SqlRecordStore(const QString& driver);
 
+    // The indexes counts and yields read instead of the table, each created unless
+    // `existsSql` (%1 the index's name) finds it: looked up first, so that a store that has them
+    // is not written to (nor a server's table locked) at every start.
+    enum class IndexStep { kDone, kLookUpFailed, kCreateFailed };
+    IndexStep CreateReadIndexes(QSqlQuery& query, const QString& existsSql);
+
     // Sets the connection's parameters before it opens.
     virtual void Configure(QSqlDatabase& db) = 0;
     // Runs once the connection is open: settings, then the schema created or upgraded.

@@ -107,23 +107,14 @@ bool SqliteRecordStore::Prepare() {
         !query.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId))) {
         return Fail(QStringLiteral("cannot write"), &query);
     }
-    // The indexes counts and yields read instead of the table; looked up first, so that a
-    // file that has them is not written to at every start.
-    const struct {
-        const char* name;
-        const char* columns;
-    } indexes[] = {{kCountIndex, "started_ms, outcome, station"},
-                   {kUnitIndex, "station, unit_id, started_ms, outcome"}};
-    for (const auto& index : indexes) {
-        if (!query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = '%1'")
-                            .arg(QLatin1String(index.name)))) {
+    switch (
+        CreateReadIndexes(query, QStringLiteral("SELECT 1 FROM sqlite_master WHERE name = '%1'"))) {
+        case IndexStep::kDone:
+            return true;
+        case IndexStep::kLookUpFailed:
             return Fail(QStringLiteral("cannot open"), &query);
-        }
-        if (!query.next() && !query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                                             .arg(QLatin1String(index.name), QLatin1String(kTable),
-                                                  QLatin1String(index.columns)))) {
+        case IndexStep::kCreateFailed:
             return Fail(QStringLiteral("cannot write"), &query);
-        }
     }
     return true;
 }

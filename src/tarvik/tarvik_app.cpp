@@ -124,9 +124,9 @@ StationWindowOptions CTarvikApp::StationOptions(const ProfileSettings& settings)
     // The workers keep the records where the main window would.
     options.records = m_options.records.isEmpty() ? settings.Records() : m_options.records;
     // Named as the workers name it: the setting, else this computer's name.
-    options.station = !m_options.station.isEmpty() ? m_options.station
+    options.station = !m_options.station.isEmpty()    ? m_options.station
                       : !settings.Station().isEmpty() ? settings.Station()
-                                                       : QSysInfo::machineHostName();
+                                                      : QSysInfo::machineHostName();
     options.outbox = m_options.outbox.isEmpty() ? settings.Outbox() : m_options.outbox;
     return options;
 }

@@ -254,11 +254,12 @@ TEST_F(StationTest, AutoEndsAWriteUnderWayWhenItsPortVanishes) {
     options.controller.faults.noWriteAck = true;
     StartSims(1, options);
     const QString file = m_cli.FilePath("line.txt");
-    ASSERT_TRUE(WriteFile(file, QByteArray::fromStdString(WindowFileOf(
-                                    sim::SimParameterSet::Default()))));
+    ASSERT_TRUE(
+        WriteFile(file, QByteArray::fromStdString(WindowFileOf(sim::SimParameterSet::Default()))));
     EventReader run(m_cli.Start({"auto", "--port", m_ports[0], "--mode", "1", "--params", file,
                                  "--events", "jsonl", "--lang", "en", "--records", Records()}));
-    ASSERT_TRUE(run.WaitFor([&] { return run.Count(m_ports[0], StationState::kWaiting) == 1; }, 10s))
+    ASSERT_TRUE(
+        run.WaitFor([&] { return run.Count(m_ports[0], StationState::kWaiting) == 1; }, 10s))
         << run.Dump();
     Sim(0).Announce();
     ASSERT_TRUE(Sim(0).WaitFor([&] { return Sim(0).Counters().writesStored >= 1; }, 15s))
@@ -639,14 +640,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadInputCase{"MissingImage", {"--ports", "a", "--mode", "2", "--image", "MISSING"}, 3},
         BadInputCase{"EmptyImage", {"--ports", "a", "--mode", "2", "--image", "EMPTY"}, 3},
         BadInputCase{"OversizedImage", {"--ports", "a", "--mode", "2", "--image", "HUGE"}, 3},
-        BadInputCase{"BadParameterFile", {"--ports", "a", "--mode", "1", "--params", "BADPARAMS"}, 3},
-        BadInputCase{"BadReference", {"--ports", "a", "--mode", "3", "--reference", "BADPARAMS"}, 3},
+        BadInputCase{
+            "BadParameterFile", {"--ports", "a", "--mode", "1", "--params", "BADPARAMS"}, 3},
+        BadInputCase{
+            "BadReference", {"--ports", "a", "--mode", "3", "--reference", "BADPARAMS"}, 3},
         BadInputCase{"UnknownPortOption", {"--port", "a", "--mode", "2", "--image", "IMAGE"}, 2},
         BadInputCase{"PortNamedTwice", {"--ports", "a,b,a", "--mode", "2", "--image", "IMAGE"}, 2},
         BadInputCase{"EmptyPortName", {"--ports", "a,,b", "--mode", "2", "--image", "IMAGE"}, 2},
-        BadInputCase{"BadDelay", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--delay", "x"}, 2},
-        BadInputCase{"StrayArgument", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "COM9"}, 2},
-        BadInputCase{"EventsNotJsonl", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--events", "xml"}, 2}),
+        BadInputCase{
+            "BadDelay", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--delay", "x"}, 2},
+        BadInputCase{
+            "StrayArgument", {"--ports", "a", "--mode", "2", "--image", "IMAGE", "COM9"}, 2},
+        BadInputCase{"EventsNotJsonl",
+                     {"--ports", "a", "--mode", "2", "--image", "IMAGE", "--events", "xml"},
+                     2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A named port that does not exist shows so on its row and is retried; the other port runs.

@@ -12,12 +12,12 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/profile_settings.h"
 #include "core/modem/modem_sender.h"
 #include "core/protocol/link_flags.h"
+#include "production/station_window.h"
 #include "serial/serial.h"
 #include "tarvik/memory_demo_port.h"
-#include "app/profile_settings.h"
-#include "production/station_window.h"
 #include "tarvik/tarvik_app.h"
 
 namespace {

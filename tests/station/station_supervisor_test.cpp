@@ -166,10 +166,11 @@ TEST_F(SupervisorTest, AWorkerThatIgnoresStopIsKilledAndRecorded) {
 // nothing for it; one that does not end in time is killed and recorded.
 TEST_F(SupervisorTest, DestroyedWithoutStopEndsTheWorkersAsAStopWould) {
     m_options.stopTimeoutMs = 500;
-    Script("A 1 state downloading download\n"
-           "A 1 stdin\n"
-           "B 1 state writing write\n"
-           "B 1 hang\n");
+    Script(
+        "A 1 state downloading download\n"
+        "A 1 stdin\n"
+        "B 1 state writing write\n"
+        "B 1 hang\n");
     auto supervisor = Make();
     supervisor->SetPorts({"A", "B"});
     supervisor->Start();
@@ -186,10 +187,11 @@ TEST_F(SupervisorTest, DestroyedWithoutStopEndsTheWorkersAsAStopWould) {
 
 // A worker that refuses to run says why on its error output; the restart shows that reason.
 TEST_F(SupervisorTest, ARestartSaysWhyTheWorkerEnded) {
-    Script("A 1 say cannot read fw.bin: No such file or directory\n"
-           "A 1 exit 3\n"
-           "A 2 state waiting\n"
-           "A 2 stdin\n");
+    Script(
+        "A 1 say cannot read fw.bin: No such file or directory\n"
+        "A 1 exit 3\n"
+        "A 2 state waiting\n"
+        "A 2 stdin\n");
     auto supervisor = Make();
     supervisor->SetPorts({"A"});
     supervisor->Start();
