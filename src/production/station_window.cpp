@@ -458,69 +458,73 @@ bool StationWindow::Start() {
     m_stationSounds->SetMode(m_options.mode);
     m_running = true;
     m_model.RunStarted(QDateTime::currentMSecsSinceEpoch());
-    if (!m_detached) {
-        StationOptions options;
-        options.program = WorkerProgram(m_options.workerProgram);
-        options.mode = m_options.mode;
-        QStringList& args = options.workerArguments;
-        args << QStringLiteral("--mode") << QString::number(m_options.mode);
-        if (m_options.mode == 1)
-            args << QStringLiteral("--params") << m_options.file;
-        if (m_options.mode == 2) {
-            args << QStringLiteral("--image") << m_options.file << QStringLiteral("--delay")
-                 << QString::number(m_options.delayTicks);
-            if (m_options.fast)
-                args << QStringLiteral("--fast");
-            options.imageName = m_fileName;
-            options.imageSize = m_fileSize;
-            options.imageSha256 = m_sha256;
-        }
-        if (m_options.mode == 3 && !m_options.file.isEmpty())
-            args << QStringLiteral("--reference") << m_options.file;
-        if (!m_options.records.isEmpty())
-            args << QStringLiteral("--records") << m_options.records;
-        if (!m_options.station.isEmpty())
-            args << QStringLiteral("--station") << m_options.station;
-        if (!m_options.outbox.isEmpty())
-            args << QStringLiteral("--outbox") << m_options.outbox;
-        // The workers speak the window's language in their messages.
-        args << QStringLiteral("--lang")
-             << (CurrentUiLanguage() == UiLanguage::Chinese ? QStringLiteral("zh")
-                                                            : QStringLiteral("en"));
-        args += m_options.workerArguments;
-        options.restartPauseMs = m_options.restartPauseMs;
-        options.records = m_options.records;
-        options.station = m_options.station;
-        options.outbox = m_options.outbox;
-
-        m_supervisor = std::make_unique<StationSupervisor>(options);
-        connect(m_supervisor.get(), &StationSupervisor::eventReceived, this,
-                &StationWindow::TakeEvent);
-        connect(m_supervisor.get(), &StationSupervisor::finished, this,
-                &StationWindow::Finished);
-        // A pulled cable: its worker may be stopped before it noticed the port going, so the
-        // lamp goes out when the supervisor lets the port go, not only on the worker's word.
-        connect(m_supervisor.get(), &StationSupervisor::portRemoved, this,
-                [this](const QString& port) { m_model.SetCable(port, false); });
-        const QString held = m_options.heldPort ? m_options.heldPort() : QString();
-        if (m_options.ports.isEmpty()) {
-            static SystemPortSource systemPorts;
-            auto heldPort = m_options.heldPort;
-            m_supervisor->SetAutoPorts(
-                m_options.portSource != nullptr ? *m_options.portSource : systemPorts,
-                m_options.isCable,
-                [heldPort](const QString& port) { return heldPort && heldPort() == port; });
-        } else {
-            QStringList ports = m_options.ports;
-            ports.removeAll(held);
-            m_supervisor->SetPorts(ports);
-        }
-        m_supervisor->Start();
-        CheckHeldPort();
-    }
+    if (!m_detached)
+        StartSupervisor();
     UpdateControls();
     emit started();
     return true;
+}
+
+StationOptions StationWindow::SupervisorOptions() const {
+    StationOptions options;
+    options.program = WorkerProgram(m_options.workerProgram);
+    options.mode = m_options.mode;
+    QStringList& args = options.workerArguments;
+    args << QStringLiteral("--mode") << QString::number(m_options.mode);
+    if (m_options.mode == 1)
+        args << QStringLiteral("--params") << m_options.file;
+    if (m_options.mode == 2) {
+        args << QStringLiteral("--image") << m_options.file << QStringLiteral("--delay")
+             << QString::number(m_options.delayTicks);
+        if (m_options.fast)
+            args << QStringLiteral("--fast");
+        options.imageName = m_fileName;
+        options.imageSize = m_fileSize;
+        options.imageSha256 = m_sha256;
+    }
+    if (m_options.mode == 3 && !m_options.file.isEmpty())
+        args << QStringLiteral("--reference") << m_options.file;
+    if (!m_options.records.isEmpty())
+        args << QStringLiteral("--records") << m_options.records;
+    if (!m_options.station.isEmpty())
+        args << QStringLiteral("--station") << m_options.station;
+    if (!m_options.outbox.isEmpty())
+        args << QStringLiteral("--outbox") << m_options.outbox;
+    // The workers speak the window's language in their messages.
+    args << QStringLiteral("--lang")
+         << (CurrentUiLanguage() == UiLanguage::Chinese ? QStringLiteral("zh")
+                                                        : QStringLiteral("en"));
+    args += m_options.workerArguments;
+    options.restartPauseMs = m_options.restartPauseMs;
+    options.records = m_options.records;
+    options.station = m_options.station;
+    options.outbox = m_options.outbox;
+    return options;
+}
+
+void StationWindow::StartSupervisor() {
+    m_supervisor = std::make_unique<StationSupervisor>(SupervisorOptions());
+    connect(m_supervisor.get(), &StationSupervisor::eventReceived, this,
+            &StationWindow::TakeEvent);
+    connect(m_supervisor.get(), &StationSupervisor::finished, this, &StationWindow::Finished);
+    // A pulled cable: its worker may be stopped before it noticed the port going, so the lamp
+    // goes out when the supervisor lets the port go, not only on the worker's word.
+    connect(m_supervisor.get(), &StationSupervisor::portRemoved, this,
+            [this](const QString& port) { m_model.SetCable(port, false); });
+    if (m_options.ports.isEmpty()) {
+        static SystemPortSource systemPorts;
+        auto heldPort = m_options.heldPort;
+        m_supervisor->SetAutoPorts(
+            m_options.portSource != nullptr ? *m_options.portSource : systemPorts,
+            m_options.isCable,
+            [heldPort](const QString& port) { return heldPort && heldPort() == port; });
+    } else {
+        QStringList ports = m_options.ports;
+        ports.removeAll(m_options.heldPort ? m_options.heldPort() : QString());
+        m_supervisor->SetPorts(ports);
+    }
+    m_supervisor->Start();
+    CheckHeldPort();
 }
 
 void StationWindow::Stop() {

@@ -23,6 +23,7 @@ class QSpinBox;
 class PortSource;
 class Sounds;
 class StationSounds;
+struct StationOptions;
 class StationSupervisor;
 class StationTile;
 struct StationEvent;
@@ -103,6 +104,9 @@ protected:
 
 private:
     void BuildControls();
+    // The workers' arguments and the supervisor's options from the window's settings.
+    StationOptions SupervisorOptions() const;
+    void StartSupervisor();
     void Rebuild();
     void ShowPort(int index);
     void ShowIdentity();
