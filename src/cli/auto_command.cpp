@@ -188,6 +188,7 @@ void AutoRunner::Emit(StationEvent event) {
         if (m_record) {
             event.operation = m_record->operation;
             event.startedMs = m_record->startedMs;
+            event.record = m_record->uuid;
             event.softwareVersion = m_record->softwareVersion;
             event.checkValue = m_record->checkValue;
         }

@@ -105,6 +105,8 @@ QByteArray StationEvent::ToJsonLine() const {
         object.insert("operation", OperationName(*operation));
         object.insert("started", TimeText(startedMs));
     }
+    if (!record.isNull())
+        object.insert("record", record.toString(QUuid::WithoutBraces));
     if (!softwareVersion.isEmpty())
         object.insert("software", softwareVersion);
     if (!checkValue.isEmpty())
@@ -152,6 +154,7 @@ std::optional<StationEvent> StationEvent::FromJsonLine(QByteArrayView line, QStr
             return Refuse(error, QStringLiteral("unknown operation or start time"));
         event.startedMs = *started;
     }
+    event.record = QUuid::fromString(object.value("record").toString());
     event.softwareVersion = object.value("software").toString();
     event.checkValue = object.value("check").toString();
     event.message = object.value("message").toString();

@@ -14,6 +14,7 @@
 #include <QByteArrayView>
 #include <QMetaType>
 #include <QString>
+#include <QUuid>
 #include <QtGlobal>
 #include <optional>
 
@@ -59,6 +60,9 @@ struct StationEvent {
     int controller = 0;
     std::optional<RecordOperation> operation;  // with operation and outcome states
     qint64 startedMs = 0;                      // when that operation began (UTC ms)
+    // That operation's record: a record written for it by the supervisor (its worker died) is
+    // the same record, so a store never holds two for one operation.
+    QUuid record;
     QString softwareVersion;                   // the controller's, where known
     QString checkValue;                        // reads and writes, where known
     QString message;                           // what a person would be told; may be empty

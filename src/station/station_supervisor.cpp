@@ -301,6 +301,9 @@ void StationSupervisor::WriteWorkerEndedRecord(const StationEvent& started, cons
     }
     OperationRecord record =
         OperationRecord::Begin(*started.operation, CommandLineSource(QStringLiteral("auto")));
+    // The worker's own record, should it have been stored after all, stays the one kept.
+    if (!started.record.isNull())
+        record.uuid = started.record;
     record.startedMs = started.startedMs;
     record.station = m_options.station;
     record.unitId = m_options.unitId;

@@ -3,7 +3,8 @@
 // gives them ("auto --port P --events jsonl --supervised") plus "--script FILE". Each line of
 // the script is "<port> <run> <command> [value] [operation]"; a worker runs the lines of its
 // port and run (1 for the first start, 2 after a restart...), in order:
-//   state NAME [OPERATION]   an event line     progress N   a progress line
+//   state NAME [OPERATION [RECORD]]   an event line (RECORD: the operation's record uuid)
+//   progress N               a progress line
 //   garbage                  a line that is no event
 //   stdin                    wait until stdin ends (the supervisor's stop)
 //   abort                    crash             exit N       end with N
@@ -58,6 +59,7 @@ int main(int argc, char* argv[]) {
                 event.operation = ParseOperation(words[4]);
                 event.startedMs = event.timeMs;
                 event.controller = 1;
+                event.record = QUuid::fromString(words.value(5));
             }
             print(event);
         } else if (command == "progress") {

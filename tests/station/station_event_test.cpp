@@ -16,6 +16,7 @@ TEST(StationEventTest, EveryStateSurvivesTheLine) {
         event.startedMs = 1'765'447'190'000;
         event.softwareVersion = "2.31";
         event.checkValue = "4711";
+        event.record = QUuid::fromString(QStringLiteral("6f1c2a4e-93b0-4d55-a1c7-0e2b9d4f8a10"));
         const QByteArray line = event.ToJsonLine();
         EXPECT_TRUE(line.endsWith('\n'));
         EXPECT_EQ(line.count('\n'), 1);

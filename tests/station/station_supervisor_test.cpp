@@ -97,6 +97,36 @@ TEST_F(SupervisorTest, AWorkerThatDiesMidOperationLeavesAFailedRecordAndIsRestar
     EXPECT_EQ(records[0].imageSize, 1234);
 }
 
+// A worker that stored its record and died before saying so: the record the supervisor writes
+// for it is the same record (its uuid came with the operation's first event), so the store keeps
+// the worker's own and never two for one controller.
+TEST_F(SupervisorTest, AWorkerThatDiesAfterStoringItsRecordKeepsThatRecordOnly) {
+    OperationRecord stored =
+        OperationRecord::Begin(RecordOperation::kDownload, CommandLineSource("auto"));
+    stored.station = "line-2";
+    stored.port = "A";
+    stored.Finish(RecordOutcome::kSuccess, "download complete: 1234 bytes");
+    {
+        SqliteRecordStore store(m_dir.filePath("records.sqlite"));
+        ASSERT_TRUE(store.Insert({stored})) << store.Error().toStdString();
+    }
+    Script("A 1 state downloading download " + stored.uuid.toString(QUuid::WithoutBraces).toUtf8() +
+           "\n"
+           "A 1 abort\n"
+           "A 2 state waiting\n"
+           "A 2 stdin\n");
+    auto supervisor = Make();
+    supervisor->SetPorts({"A"});
+    supervisor->Start();
+    QTRY_COMPARE_WITH_TIMEOUT(Count("A", StationState::kWaiting), 1, 10000);
+    ASSERT_TRUE(StopAndWait(*supervisor));
+    supervisor.reset();
+    const QList<OperationRecord> records = Records();
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0].uuid, stored.uuid);
+    EXPECT_EQ(records[0].outcome, RecordOutcome::kSuccess);
+}
+
 // Between controllers there is no operation to record: a restart, and nothing else.
 TEST_F(SupervisorTest, AWorkerThatEndsBetweenControllersLeavesNoRecord) {
     Script("A 1 state waiting\n"
