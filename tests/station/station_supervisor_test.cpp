@@ -40,6 +40,13 @@ protected:
                          [this](const StationEvent& e) { m_events.push_back(e); });
         return supervisor;
     }
+    // A supervisor serving these named ports, started.
+    std::unique_ptr<StationSupervisor> Started(const QStringList& ports) {
+        auto supervisor = Make();
+        supervisor->SetPorts(ports);
+        supervisor->Start();
+        return supervisor;
+    }
     int Count(const QString& port, StationState state) const {
         int n = 0;
         for (const StationEvent& e : m_events)
@@ -115,9 +122,7 @@ TEST_F(SupervisorTest, AWorkerThatDiesAfterStoringItsRecordKeepsThatRecordOnly) 
            "A 1 abort\n"
            "A 2 state waiting\n"
            "A 2 stdin\n");
-    auto supervisor = Make();
-    supervisor->SetPorts({"A"});
-    supervisor->Start();
+    auto supervisor = Started({"A"});
     QTRY_COMPARE_WITH_TIMEOUT(Count("A", StationState::kWaiting), 1, 10000);
     ASSERT_TRUE(StopAndWait(*supervisor));
     supervisor.reset();
@@ -135,9 +140,7 @@ TEST_F(SupervisorTest, AWorkerThatEndsBetweenControllersLeavesNoRecord) {
            "A 1 exit 1\n"
            "A 2 state waiting\n"
            "A 2 stdin\n");
-    auto supervisor = Make();
-    supervisor->SetPorts({"A"});
-    supervisor->Start();
+    auto supervisor = Started({"A"});
     QTRY_COMPARE_WITH_TIMEOUT(Count("A", StationState::kWaiting), 2, 10000);
     EXPECT_EQ(Count("A", StationState::kFailed), 0);
     EXPECT_EQ(supervisor->Status("A").passed, 1);
@@ -156,9 +159,7 @@ TEST_F(SupervisorTest, StopEndsEveryWorkerThenTheSupervisor) {
            "B 1 state waiting\n"
            "B 1 garbage\n"
            "B 1 stdin\n");
-    auto supervisor = Make();
-    supervisor->SetPorts({"A", "B"});
-    supervisor->Start();
+    auto supervisor = Started({"A", "B"});
     QTRY_VERIFY_WITH_TIMEOUT(Count("A", StationState::kDownloading) == 1 &&
                                  Count("B", StationState::kWaiting) == 1,
                              10000);
@@ -178,9 +179,7 @@ TEST_F(SupervisorTest, AWorkerThatIgnoresStopIsKilledAndRecorded) {
     m_options.stopTimeoutMs = 300;
     Script("A 1 state reading read\n"
            "A 1 hang\n");
-    auto supervisor = Make();
-    supervisor->SetPorts({"A"});
-    supervisor->Start();
+    auto supervisor = Started({"A"});
     QTRY_COMPARE_WITH_TIMEOUT(Count("A", StationState::kReading), 1, 10000);
     ASSERT_TRUE(StopAndWait(*supervisor));
     EXPECT_EQ(Count("A", StationState::kFailed), 1);
@@ -201,9 +200,7 @@ TEST_F(SupervisorTest, DestroyedWithoutStopEndsTheWorkersAsAStopWould) {
         "A 1 stdin\n"
         "B 1 state writing write\n"
         "B 1 hang\n");
-    auto supervisor = Make();
-    supervisor->SetPorts({"A", "B"});
-    supervisor->Start();
+    auto supervisor = Started({"A", "B"});
     QTRY_VERIFY_WITH_TIMEOUT(
         Count("A", StationState::kDownloading) == 1 && Count("B", StationState::kWriting) == 1,
         10000);
@@ -222,9 +219,7 @@ TEST_F(SupervisorTest, ARestartSaysWhyTheWorkerEnded) {
         "A 1 exit 3\n"
         "A 2 state waiting\n"
         "A 2 stdin\n");
-    auto supervisor = Make();
-    supervisor->SetPorts({"A"});
-    supervisor->Start();
+    auto supervisor = Started({"A"});
     QTRY_COMPARE_WITH_TIMEOUT(Count("A", StationState::kWaiting), 1, 10000);
     QString said;
     for (const StationEvent& e : m_events) {
