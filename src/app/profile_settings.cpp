@@ -1,5 +1,6 @@
 #include "app/profile_settings.h"
 
+#include <QSysInfo>
 #include <limits>
 
 namespace {
@@ -50,4 +51,11 @@ bool ProfileSettings::WriteText(const char* key, const QString& value) {
     m_settings.setValue(SectionKey(key), value);
     m_settings.sync();
     return m_settings.status() == QSettings::NoError;
+}
+
+QString ProfileSettings::StationName(const QString& given) const {
+    if (!given.isEmpty())
+        return given;
+    const QString stored = Station();
+    return stored.isEmpty() ? QSysInfo::machineHostName() : stored;
 }

@@ -51,6 +51,9 @@ public:
     int FirstGenCable() const { return ReadInt(kFirstGenCableKey, kDefaultFirstGenCable); }
     bool FastDownload() const { return ReadInt(kFastDownloadKey, 0) == 1; }
     QString Station() const { return ReadText(kStationKey); }
+    // The station's name as records carry it: `given` (an option), else the stored one, else
+    // this computer's name.
+    QString StationName(const QString& given = {}) const;
     QString Records() const { return ReadText(kRecordsKey); }
     QString Outbox() const { return ReadText(kOutboxKey); }
 

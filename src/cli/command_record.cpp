@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QSysInfo>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,10 +54,7 @@ QString RecordsSetting(const QString& option) {
 }
 
 QString StationName(const QString& option) {
-    if (!option.isEmpty())
-        return option;
-    const QString stored = ProfileSettings().Station();
-    return stored.isEmpty() ? QSysInfo::machineHostName() : stored;
+    return ProfileSettings().StationName(option);
 }
 
 void BeginCommandRecord(const CommandOptions& options, RecordOperation operation,

@@ -142,12 +142,7 @@ StationOptions SupervisorOptions(const QCommandLineParser& parser, const AutoMod
     station.station = StationName(parser.value("station"));
     station.unitId = parser.value("unit");
     station.outbox = OutboxSetting(parser.value("outbox"));
-    if (!station.outbox.isEmpty())
-        station.workerArguments << "--outbox" << station.outbox;
-    station.workerArguments << "--baud" << QString::number(baud) << "--records" << station.records
-                            << "--station" << station.station;
-    if (parser.isSet("unit"))
-        station.workerArguments << "--unit" << station.unitId;
+    station.workerArguments << "--baud" << QString::number(baud);
     if (parser.isSet("can"))
         station.workerArguments << "--can";
     if (parser.isSet("lang"))

@@ -33,6 +33,14 @@ constexpr RecordOperation kOperations[] = {
 constexpr RecordOutcome kOutcomes[] = {RecordOutcome::kSuccess, RecordOutcome::kFailed,
                                        RecordOutcome::kCancelled};
 
+// The filter list's entry for `value`: 0 ("any") when none, else its place in `values` + 1.
+template <typename T, std::size_t N>
+int FilterIndex(const std::optional<T>& value, const T (&values)[N]) {
+    const T* found = value ? std::find(std::begin(values), std::end(values), *value)
+                           : std::end(values);
+    return found != std::end(values) ? static_cast<int>(found - std::begin(values)) + 1 : 0;
+}
+
 qint64 DayStartMs(const QDate& day) {
     return day.startOfDay().toMSecsSinceEpoch();
 }
@@ -231,19 +239,13 @@ void RecordsWindow::SetStationFilter(const QString& station) {
 
 void RecordsWindow::SetOperationFilter(std::optional<RecordOperation> operation) {
     const QSignalBlocker block(m_operation);
-    const auto* found = std::find(std::begin(kOperations), std::end(kOperations), operation);
-    m_operation->setCurrentIndex(operation && found != std::end(kOperations)
-                                     ? static_cast<int>(found - std::begin(kOperations)) + 1
-                                     : 0);
+    m_operation->setCurrentIndex(FilterIndex(operation, kOperations));
     Refresh();
 }
 
 void RecordsWindow::SetOutcomeFilter(std::optional<RecordOutcome> outcome) {
     const QSignalBlocker block(m_outcome);
-    const auto* found = std::find(std::begin(kOutcomes), std::end(kOutcomes), outcome);
-    m_outcome->setCurrentIndex(outcome && found != std::end(kOutcomes)
-                                   ? static_cast<int>(found - std::begin(kOutcomes)) + 1
-                                   : 0);
+    m_outcome->setCurrentIndex(FilterIndex(outcome, kOutcomes));
     Refresh();
 }
 
@@ -261,11 +263,13 @@ void RecordsWindow::Refresh() {
             if (generation != m_listGeneration)
                 return;
             m_listCut = records && cut && records->size() >= *cut;
-            m_listNote->setText(
-                T("仅列出（和导出）最新的 %1 条记录；选择日期可查看其余记录。",
-                  "Only the newest %1 records are listed (and exported); choose a day to see "
-                  "the others.")
-                    .arg(m_listLimit));
+            if (m_listCut) {
+                m_listNote->setText(
+                    T("仅列出（和导出）最新的 %1 条记录；选择日期可查看其余记录。",
+                      "Only the newest %1 records are listed (and exported); choose a day to "
+                      "see the others.")
+                        .arg(*cut));
+            }
             m_listNote->setVisible(m_listCut);
             if (!records) {
                 ShowProblem(error);

@@ -484,12 +484,6 @@ StationOptions StationWindow::SupervisorOptions() const {
     }
     if (m_options.mode == 3 && !m_options.file.isEmpty())
         args << QStringLiteral("--reference") << m_options.file;
-    if (!m_options.records.isEmpty())
-        args << QStringLiteral("--records") << m_options.records;
-    if (!m_options.station.isEmpty())
-        args << QStringLiteral("--station") << m_options.station;
-    if (!m_options.outbox.isEmpty())
-        args << QStringLiteral("--outbox") << m_options.outbox;
     // The workers speak the window's language in their messages.
     args << QStringLiteral("--lang")
          << (CurrentUiLanguage() == UiLanguage::Chinese ? QStringLiteral("zh")

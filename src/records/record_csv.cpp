@@ -3,8 +3,6 @@
 #include <QDateTime>
 #include <limits>
 
-namespace {}  // namespace
-
 QString IsoLocalTime(qint64 ms) {
     // With the offset, so that a sheet from two time zones still orders by the instant. The
     // zone's offset is looked up once per quarter hour (every zone's changes fall on one), as

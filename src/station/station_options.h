@@ -21,8 +21,9 @@ struct StationOptions {
     // Stop once this many controllers were handled on all ports together; 0: never.
     int count = 0;
 
-    // For the record of an operation whose worker died: where records go ("" = the default),
-    // the station and unit names, the mode's source and the image (downloads).
+    // Where records go ("" = the default), the outbox, the station and unit names: given to
+    // every worker by the supervisor, and used for the record of an operation whose worker died,
+    // so that both record alike. Then the mode's source and the image (downloads).
     QString records;
     QString outbox;  // with a server: the local outbox ("" = the default)
     QString station;

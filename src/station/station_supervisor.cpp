@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <utility>
 
 #include "link/port_source.h"
 #include "records/recorder.h"
@@ -167,6 +168,15 @@ void StationSupervisor::StartWorker(const QString& port) {
     if (worker == nullptr) {
         QStringList arguments{"auto", "--port", port, "--events", "jsonl", "--supervised"};
         arguments += m_options.workerArguments;
+        const std::pair<const char*, const QString*> recordOptions[] = {
+            {"--records", &m_options.records},
+            {"--outbox", &m_options.outbox},
+            {"--station", &m_options.station},
+            {"--unit", &m_options.unitId}};
+        for (const auto& [option, value] : recordOptions) {
+            if (!value->isEmpty())
+                arguments << QString::fromLatin1(option) << *value;
+        }
         worker = new PortWorker(port, m_options.program, arguments, this);
         connect(worker, &PortWorker::eventReceived, this, &StationSupervisor::TakeEvent);
         connect(worker, &PortWorker::ended, this,

@@ -1,7 +1,6 @@
 #include "tarvik/tarvik_app.h"
 
 #include <QApplication>
-#include <QSysInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <algorithm>
@@ -123,10 +122,7 @@ StationWindowOptions CTarvikApp::StationOptions(const ProfileSettings& settings)
     options.fast = m_options.fast;
     // The workers keep the records where the main window would.
     options.records = m_options.records.isEmpty() ? settings.Records() : m_options.records;
-    // Named as the workers name it: the setting, else this computer's name.
-    options.station = !m_options.station.isEmpty()    ? m_options.station
-                      : !settings.Station().isEmpty() ? settings.Station()
-                                                      : QSysInfo::machineHostName();
+    options.station = settings.StationName(m_options.station);
     options.outbox = m_options.outbox.isEmpty() ? settings.Outbox() : m_options.outbox;
     return options;
 }

@@ -1,6 +1,5 @@
 #include "tarvik/window_recording.h"
 
-#include <QSysInfo>
 #include <cstdio>
 
 #include "app/profile_settings.h"
@@ -22,8 +21,7 @@ QString Say(const char* chinese, const char* english) {
 
 WindowRecording::WindowRecording(const QString& recordsOption, const QString& stationOption,
                                  const ProfileSettings& settings, const QString& outboxOption) {
-    QString station = stationOption.isEmpty() ? settings.Station() : stationOption;
-    SetRecordStation(station.isEmpty() ? QSysInfo::machineHostName() : station);
+    SetRecordStation(settings.StationName(stationOption));
 
     const QString where = recordsOption.isEmpty() ? settings.Records() : recordsOption;
     SetRecordsSetting(where);

@@ -154,7 +154,7 @@ protected:
     std::unique_ptr<EventReader> Station(const QStringList& extra) {
         QStringList arguments{"station", "--ports", m_ports.join(','), "--events", "jsonl",
                               "--lang",  "en",      "--records",       Records(), "--station",
-                              "line-1",  "--restart-pause", "200"};
+                              "line-1",  "--unit",  "U-7",   "--restart-pause", "200"};
         return std::make_unique<EventReader>(m_cli.Start(arguments + extra));
     }
     bool Intact(int i, const Bytes& image) {
@@ -317,6 +317,7 @@ TEST_F(StationTest, FourPortsProgramTwoControllersEach) {
         EXPECT_EQ(rec.outcome, RecordOutcome::kSuccess);
         EXPECT_EQ(rec.operation, RecordOperation::kDownload);
         EXPECT_EQ(rec.station, "line-1");
+        EXPECT_EQ(rec.unitId, "U-7");
         EXPECT_EQ(rec.imageSize, static_cast<qint64>(image.size()));
         ++perPort[rec.port];
     }
